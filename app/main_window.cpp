@@ -1,0 +1,85 @@
+#include "main_window.h"
+
+#include "platform/command_line.h"
+#include "platform/text.h"
+#include "print/print_job.h"
+
+#include <QMenuBar>
+
+using namespace platform;
+
+namespace {
+
+// The frame's client area in twips.
+constexpr float ClientWidth = 4680;
+constexpr float ClientHeight = 3195;
+
+const QString OpenFilter = QStringLiteral(
+    "読込可能なすべてのｲﾒｰｼﾞﾌｧｲﾙ|*.bmp;*.gif;*.jpg;*.jpeg;*.ico;*.wmf;*.emf");
+
+QAction* addCommand(QMenu* menu, const QString& caption, const QKeySequence& shortcut,
+                    const char* name)
+{
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setShortcut(shortcut);
+    action->setShortcutContext(Qt::WindowShortcut);
+    return action;
+}
+
+} // namespace
+
+MDIForm1::MDIForm1()
+    : mnuFile(menuBar()->addMenu(QStringLiteral("ﾌｧｲﾙ(&F)")))
+    , mnuFileOpen(addCommand(mnuFile, QStringLiteral("開く(&O)"),
+                             QKeySequence(Qt::CTRL | Qt::Key_O), "mnuFileOpen"))
+    , mnuFilePrint(addCommand(mnuFile, QStringLiteral("印刷(&P)"),
+                              QKeySequence(Qt::CTRL | Qt::Key_P), "mnuFilePrint"))
+    , mnuFileExit(addCommand(mnuFile, QStringLiteral("終了(&X)"),
+                             QKeySequence(Qt::CTRL | Qt::Key_X), "mnuFileExit"))
+{
+    setObjectName(QStringLiteral("MDIForm1"));
+    mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    connect(mnuFileOpen, &QAction::triggered, this, &MDIForm1::mnuFileOpen_Click);
+    connect(mnuFilePrint, &QAction::triggered, this, &MDIForm1::mnuFilePrint_Click);
+    connect(mnuFileExit, &QAction::triggered, this, &MDIForm1::mnuFileExit_Click);
+    setClientSizeTwips(ClientWidth, ClientHeight);
+}
+
+void MDIForm1::MDIForm_Load()
+{
+    if (Len(Command()) == 0)
+        return;
+    const qsizetype p = InStr(1, Command(), QStringLiteral("-print"));
+    if (p == 0)
+        eopen(Command());
+    else
+        m_exitStatus = print::printUnattended(*this, p);
+}
+
+void MDIForm1::PrintImage()
+{
+    print::PrintImage(*this);
+}
+
+void MDIForm1::ShowAbout()
+{
+}
+
+void MDIForm1::mnuFileOpen_Click()
+{
+    CommonDialog1.setFilter(OpenFilter);
+    CommonDialog1.ShowOpen();
+    if (Len(CommonDialog1.FileName()) != 0)
+        eopen(CommonDialog1.FileName());
+}
+
+void MDIForm1::mnuFilePrint_Click()
+{
+    PrintImage();
+}
+
+void MDIForm1::mnuFileExit_Click()
+{
+    Unload();
+}

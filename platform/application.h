@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QApplication>
+
+namespace platform {
+
+/// The program's application object: sets the application's name and the command line for
+/// Command(), and makes sure no error crosses the event dispatch: an Error that an event
+/// procedure leaves unhandled is reported by reportUnhandled(), which ends the run.
+class Application : public QApplication {
+public:
+    Application(int& argc, char** argv);
+
+    bool notify(QObject* receiver, QEvent* event) override;
+};
+
+} // namespace platform

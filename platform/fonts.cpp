@@ -1,0 +1,55 @@
+#include "fonts.h"
+
+#include <QFontDatabase>
+#include <QHash>
+
+namespace platform {
+
+namespace {
+
+// Windows faces and the faces that take their place here: the IPA faces share the metrics
+// and look of the Japanese system faces, Liberation those of the Latin core faces.
+const QHash<QString, QString>& substitutes()
+{
+    static const QHash<QString, QString> table = {
+        {QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic")},
+        {QStringLiteral("MS PGothic"), QStringLiteral("IPAPGothic")},
+        {QStringLiteral("ＭＳ ゴシック"), QStringLiteral("IPAGothic")},
+        {QStringLiteral("MS Gothic"), QStringLiteral("IPAGothic")},
+        {QStringLiteral("MS UI Gothic"), QStringLiteral("IPAPGothic")},
+        {QStringLiteral("メイリオ"), QStringLiteral("IPAPGothic")},
+        {QStringLiteral("Meiryo"), QStringLiteral("IPAPGothic")},
+        {QStringLiteral("ＭＳ Ｐ明朝"), QStringLiteral("IPAPMincho")},
+        {QStringLiteral("MS PMincho"), QStringLiteral("IPAPMincho")},
+        {QStringLiteral("ＭＳ 明朝"), QStringLiteral("IPAMincho")},
+        {QStringLiteral("MS Mincho"), QStringLiteral("IPAMincho")},
+        {QStringLiteral("Arial"), QStringLiteral("Liberation Sans")},
+        {QStringLiteral("Helvetica"), QStringLiteral("Liberation Sans")},
+        {QStringLiteral("Times New Roman"), QStringLiteral("Liberation Serif")},
+        {QStringLiteral("Times"), QStringLiteral("Liberation Serif")},
+        {QStringLiteral("Courier New"), QStringLiteral("Liberation Mono")},
+        {QStringLiteral("Courier"), QStringLiteral("Liberation Mono")},
+    };
+    return table;
+}
+
+} // namespace
+
+QString installedFace(const QString& face)
+{
+    if (QFontDatabase::hasFamily(face))
+        return face;
+    const auto it = substitutes().constFind(face);
+    if (it != substitutes().cend() && QFontDatabase::hasFamily(*it))
+        return *it;
+    return face;
+}
+
+QFont fontFor(const QString& face, double points)
+{
+    QFont font(installedFace(face));
+    font.setPointSizeF(points);
+    return font;
+}
+
+} // namespace platform

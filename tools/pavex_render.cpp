@@ -1,0 +1,73 @@
+// pavex-render FILE OUT.png [DPI]: loads FILE with the viewer's own loader and writes the
+// picture at its own size at DPI (default 96, the screen's) as a PNG, transparency kept.
+#include "platform/errors.h"
+#include "platform/picture_loader.h"
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+
+#include <cstdio>
+
+namespace {
+
+int fail(const QString& line)
+{
+    std::fprintf(stderr, "pavex-render: %s\n", line.toLocal8Bit().constData());
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    if (argc < 3 || argc > 4) {
+        std::fprintf(stderr, "usage: pavex-render FILE OUT.png [DPI]\n");
+        return 2;
+    }
+    // Fonts for metafile text need a GUI application, but no display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+
+    const QString input = QString::fromLocal8Bit(argv[1]);
+    const QString output = QString::fromLocal8Bit(argv[2]);
+    double dpi = 96.0;
+    if (argc == 4) {
+        bool ok = false;
+        dpi = QString::fromLocal8Bit(argv[3]).toDouble(&ok);
+        if (!ok || !(dpi >= 1.0 && dpi <= 9600.0)) {
+            std::fprintf(stderr, "pavex-render: DPI must be a number from 1 to 9600\n");
+            return 2;
+        }
+    }
+
+    platform::Picture picture;
+    try {
+        picture = platform::LoadPicture(input);
+    } catch (const platform::Error& e) {
+        return fail(input + u": " + e.description());
+    }
+
+    // A raster picture's own size is its pixels on a 96 dpi screen; a metafile's is its extent.
+    const QSize size = picture.kind() == platform::Picture::Kind::Raster
+        ? QSize(qRound(picture.image().width() * dpi / 96.0),
+                qRound(picture.image().height() * dpi / 96.0))
+        : picture.pixelSize(dpi, dpi);
+    if (size.isEmpty())
+        return fail(input + u": the picture has no size");
+
+    QImage out(size, QImage::Format_ARGB32_Premultiplied);
+    if (out.isNull())
+        return fail(input + u": the picture is too large to render");
+    out.fill(Qt::transparent);
+    {
+        QPainter painter(&out);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setRenderHint(QPainter::TextAntialiasing);
+        picture.paint(painter, QRectF(QPointF(0, 0), QSizeF(size)));
+    }
+    if (!out.save(output, "PNG"))
+        return fail(output + u": cannot write");
+    return 0;
+}

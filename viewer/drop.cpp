@@ -1,0 +1,24 @@
+#include "drop.h"
+
+#include <QMimeData>
+#include <QUrl>
+
+namespace viewer {
+
+std::optional<QString> firstDroppedFile(const QMimeData& data)
+{
+    if (!data.hasUrls())
+        return std::nullopt;
+    for (const QUrl& url : data.urls()) {
+        if (url.isLocalFile())
+            return url.toLocalFile();
+    }
+    return std::nullopt;
+}
+
+bool carriesLocalFile(const QMimeData& data)
+{
+    return firstDroppedFile(data).has_value();
+}
+
+} // namespace viewer

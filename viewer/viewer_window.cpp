@@ -1,0 +1,253 @@
+#include "viewer_window.h"
+
+#include "caption.h"
+#include "drop.h"
+
+#include "platform/colors.h"
+#include "platform/errors.h"
+#include "platform/message_box.h"
+#include "platform/picture_loader.h"
+#include "platform/screen.h"
+
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QPainter>
+
+using namespace platform;
+
+namespace viewer {
+
+namespace {
+
+// Design sizes in twips.
+constexpr float Form1ClientWidth = 900;
+constexpr float Form1ClientHeight = 675;
+constexpr float Picture1Size = 135;
+
+void paintLightGrey(QWidget& widget)
+{
+    QPalette palette = widget.palette();
+    palette.setColor(QPalette::Window, LightGrey);
+    widget.setPalette(palette);
+    widget.setAutoFillBackground(true);
+}
+
+void acceptFileDrags(QDragEnterEvent* event)
+{
+    // Only a list of local files is taken; anything else (text, say) is refused quietly.
+    if (event->mimeData() && carriesLocalFile(*event->mimeData()))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+} // namespace
+
+// --- PictureBox -------------------------------------------------------------------------------
+
+PictureBox::PictureBox(ViewerFrame& frame, QWidget* parent)
+    : QWidget(parent)
+    , m_frame(frame)
+{
+    setObjectName(QStringLiteral("Picture1"));
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAcceptDrops(true);
+    resize(pixelsFromTwips(Picture1Size, TwipsPerPixelX()),
+           pixelsFromTwips(Picture1Size, TwipsPerPixelY()));
+}
+
+void PictureBox::setPicture(Picture picture)
+{
+    m_picture = std::move(picture);
+    // A self-sizing control takes the picture's size; an empty picture leaves the size.
+    if (!m_picture.isNull())
+        resize(m_picture.pixelSize(screenDpiX(), screenDpiY()));
+    update();
+}
+
+void PictureBox::paintEvent(QPaintEvent* event)
+{
+    QPainter painter(this);
+    painter.fillRect(event->rect(), LightGrey);
+    m_picture.paintExposed(painter, event->rect());
+}
+
+void PictureBox::Picture1_OLEDragDrop(const QMimeData& dropped)
+{
+    if (const auto file = firstDroppedFile(dropped))
+        m_frame.eopen(*file);
+}
+
+void PictureBox::dragEnterEvent(QDragEnterEvent* event)
+{
+    acceptFileDrags(event);
+}
+
+void PictureBox::dropEvent(QDropEvent* event)
+{
+    event->acceptProposedAction();
+    Picture1_OLEDragDrop(*event->mimeData());
+}
+
+// --- Form1 ------------------------------------------------------------------------------------
+
+Form1::Form1(ViewerFrame& frame)
+    : QMdiSubWindow(nullptr, Qt::SubWindow | Qt::FramelessWindowHint)
+    , Picture1(new PictureBox(frame, nullptr))
+    , m_frame(frame)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setAcceptDrops(true);
+    setContentsMargins(0, 0, 0, 0);
+
+    auto* client = new QWidget;
+    paintLightGrey(*client);
+    Picture1->setParent(client);
+    Picture1->move(0, 0);
+    setWidget(client);
+
+    resize(pixelsFromTwips(Form1ClientWidth, TwipsPerPixelX()),
+           pixelsFromTwips(Form1ClientHeight, TwipsPerPixelY()));
+}
+
+float Form1::Width() const
+{
+    return float(width()) * TwipsPerPixelX();
+}
+
+float Form1::Height() const
+{
+    return float(height()) * TwipsPerPixelY();
+}
+
+void Form1::setWidth(float twips)
+{
+    resize(pixelsFromTwips(twips, TwipsPerPixelX()), height());
+}
+
+void Form1::setHeight(float twips)
+{
+    resize(width(), pixelsFromTwips(twips, TwipsPerPixelY()));
+}
+
+void Form1::Form_OLEDragDrop(const QMimeData& dropped)
+{
+    if (const auto file = firstDroppedFile(dropped))
+        m_frame.eopen(*file);
+}
+
+void Form1::dragEnterEvent(QDragEnterEvent* event)
+{
+    acceptFileDrags(event);
+}
+
+void Form1::dropEvent(QDropEvent* event)
+{
+    event->acceptProposedAction();
+    Form_OLEDragDrop(*event->mimeData());
+}
+
+// --- ClientArea -------------------------------------------------------------------------------
+
+ClientArea::ClientArea(ViewerFrame& frame, QWidget* parent)
+    : QMdiArea(parent)
+    , m_frame(frame)
+{
+    setObjectName(QStringLiteral("ClientArea"));
+    setBackground(LightGrey);
+    setFrameShape(QFrame::NoFrame);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setOption(QMdiArea::DontMaximizeSubWindowOnActivation);
+    viewport()->setAcceptDrops(true);
+}
+
+void ClientArea::dragEnterEvent(QDragEnterEvent* event)
+{
+    acceptFileDrags(event);
+}
+
+void ClientArea::dragMoveEvent(QDragMoveEvent* event)
+{
+    event->acceptProposedAction();
+}
+
+void ClientArea::dropEvent(QDropEvent* event)
+{
+    event->acceptProposedAction();
+    m_frame.MDIForm_OLEDragDrop(*event->mimeData());
+}
+
+// --- ViewerFrame ------------------------------------------------------------------------------
+
+ViewerFrame::ViewerFrame()
+    : m_clientArea(new ClientArea(*this, this))
+{
+    setCentralWidget(m_clientArea);
+    setCaption(DesignCaption);
+}
+
+void ViewerFrame::Unload()
+{
+    close();
+}
+
+void ViewerFrame::closeEvent(QCloseEvent* event)
+{
+    m_unloaded = true;
+    QMainWindow::closeEvent(event);
+}
+
+void ViewerFrame::setClientSizeTwips(float twipsWide, float twipsHigh)
+{
+    const QWidget* menu = menuWidget();
+    const int menuHeight = menu ? menu->sizeHint().height() : 0;
+    resize(pixelsFromTwips(twipsWide, TwipsPerPixelX()),
+           pixelsFromTwips(twipsHigh, TwipsPerPixelY()) + menuHeight);
+}
+
+void ViewerFrame::setCaption(const QString& caption)
+{
+    m_caption = caption;
+    // "[*]" is the toolkit's modified-marker placeholder; doubled, it shows as written.
+    QString shown = caption;
+    shown.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+    setWindowTitle(shown);
+}
+
+Form1& ViewerFrame::form1()
+{
+    if (!m_form1) {
+        auto* form = new Form1(*this);
+        m_clientArea->addSubWindow(form);
+        form->move(0, 0);
+        form->show();
+        m_form1 = form;
+    }
+    return *m_form1;
+}
+
+void ViewerFrame::eopen(const QString& filename)
+{
+    onErrorGoTo(
+        [&] {
+            Form1& form = form1();
+            PictureBox& picture1 = *form.Picture1;
+            picture1.setPicture(LoadPicture(filename));
+            form.setWidth(CSng(double(TwipsPerPixelX()) * double(picture1.ScaleWidth())));
+            form.setHeight(CSng(double(TwipsPerPixelY()) * double(picture1.ScaleHeight())));
+            setCaption(captionFor(filename, picture1.ScaleWidth(), picture1.ScaleHeight()));
+        },
+        [](const Error&) { MsgBox(UnreadableFileMessage); });
+}
+
+void ViewerFrame::MDIForm_OLEDragDrop(const QMimeData& dropped)
+{
+    if (const auto file = firstDroppedFile(dropped))
+        eopen(*file);
+}
+
+} // namespace viewer
