@@ -123,6 +123,16 @@ QImage patternImage(int width, int height, QImage::Format format)
     return image.convertToFormat(format);
 }
 
+QImage gradientImage(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x)
+            image.setPixel(x, y, qRgb(x * 255 / qMax(1, width - 1), y * 255 / qMax(1, height - 1), 128));
+    }
+    return image;
+}
+
 QString writeFile(const QDir& dir, const QString& name, const QByteArray& bytes)
 {
     const QString path = dir.filePath(name);

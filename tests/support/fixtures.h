@@ -22,6 +22,9 @@ QByteArray encodeGif(const QImage& indexed, int transparentIndex = -1);
 /// shifted, flipped or cropped does not compare equal.
 QImage patternImage(int width, int height, QImage::Format format = QImage::Format_RGB32);
 
+/// A smooth gradient (red across, green down): survives lossy compression closely.
+QImage gradientImage(int width, int height);
+
 /// Writes `bytes` to `dir`/`name` and returns the path.
 QString writeFile(const QDir& dir, const QString& name, const QByteArray& bytes);
 

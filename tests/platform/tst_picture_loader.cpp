@@ -1,0 +1,270 @@
+// The picture loader: formats recognised by content, sizes, and every way a file can fail.
+#include "fixtures.h"
+
+#include "platform/errors.h"
+#include "platform/picture_format.h"
+#include "platform/picture_loader.h"
+
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+
+using namespace platform;
+
+Q_DECLARE_METATYPE(platform::PictureFormat)
+
+class TestPictureLoader : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void sniff_data();
+    void sniff();
+    void loadsGeneratedFiles_data();
+    void loadsGeneratedFiles();
+    void gifTransparencyIsKept();
+    void refusesBadFiles_data();
+    void refusesBadFiles();
+    void refusesPipesWithoutBlocking();
+    void vectorPictureSizes_data();
+    void vectorPictureSizes();
+    void rasterTwipsFollowTheScreen();
+    void paintExposedDrawsOnlyThePicture();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void TestPictureLoader::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+}
+
+void TestPictureLoader::sniff_data()
+{
+    QTest::addColumn<QByteArray>("head");
+    QTest::addColumn<PictureFormat>("expected");
+    QTest::newRow("bmp") << QByteArray("BM\x36\0\0\0", 6) << PictureFormat::Bmp;
+    QTest::newRow("gif87a") << QByteArray("GIF87a") << PictureFormat::Gif;
+    QTest::newRow("gif89a") << QByteArray("GIF89a\1\0") << PictureFormat::Gif;
+    QTest::newRow("gif without version") << QByteArray("GIF8") << PictureFormat::Unknown;
+    QTest::newRow("jpeg") << QByteArray("\xFF\xD8\xFF\xE0", 4) << PictureFormat::Jpeg;
+    QTest::newRow("jpeg SOI alone") << QByteArray("\xFF\xD8", 2) << PictureFormat::Unknown;
+    QTest::newRow("icon") << QByteArray("\0\0\1\0\1\0", 6) + QByteArray(16, '\0') << PictureFormat::Icon;
+    QTest::newRow("cursor") << QByteArray("\0\0\2\0\1\0", 6) + QByteArray(16, '\0') << PictureFormat::Icon;
+    QTest::newRow("icon with no entries") << QByteArray("\0\0\1\0\0\0", 6) + QByteArray(16, '\0') << PictureFormat::Unknown;
+    QTest::newRow("placeable wmf") << QByteArray("\xD7\xCD\xC6\x9A", 4) << PictureFormat::PlaceableWmf;
+    QTest::newRow("standard wmf") << QByteArray("\1\0\x09\0\0\x03", 6) << PictureFormat::Wmf;
+    QTest::newRow("wmf with odd header size") << QByteArray("\1\0\x0A\0\0\x03", 6) << PictureFormat::Unknown;
+    QByteArray emf(44, '\0');
+    emf[0] = 1;
+    emf.replace(40, 4, " EMF");
+    QTest::newRow("emf") << emf << PictureFormat::Emf;
+    QByteArray noSignature = emf;
+    noSignature.replace(40, 4, "XEMF");
+    QTest::newRow("emf without signature") << noSignature << PictureFormat::Unknown;
+    QTest::newRow("png") << QByteArray("\x89PNG\r\n\x1A\n", 8) << PictureFormat::Unknown;
+    QTest::newRow("text") << QByteArray("hello") << PictureFormat::Unknown;
+    QTest::newRow("empty") << QByteArray() << PictureFormat::Unknown;
+}
+
+void TestPictureLoader::sniff()
+{
+    QFETCH(QByteArray, head);
+    QFETCH(PictureFormat, expected);
+    QCOMPARE(sniffFormat(head), expected);
+}
+
+void TestPictureLoader::loadsGeneratedFiles_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<bool>("exactPixels");
+    QTest::addColumn<QImage>("original");
+
+    const QImage odd = testing::patternImage(37, 23);
+    QTest::newRow("bmp, odd size") << u"odd.bmp"_qs << testing::encodeWithQt(odd, "bmp") << odd.size() << true << odd;
+    const QImage one = testing::patternImage(1, 1);
+    QTest::newRow("bmp 1x1") << u"one.bmp"_qs << testing::encodeWithQt(one, "bmp") << QSize(1, 1) << true << one;
+    const QImage tall = testing::patternImage(3, 500);
+    QTest::newRow("bmp, tall and narrow") << u"tall.bmp"_qs << testing::encodeWithQt(tall, "bmp") << tall.size() << true << tall;
+    const QImage photo = testing::gradientImage(320, 200);
+    QTest::newRow("jpeg") << u"photo.jpg"_qs << testing::encodeWithQt(photo, "jpeg", 90) << photo.size() << false << photo;
+    QTest::newRow("jpeg 1x1") << u"one.jpeg"_qs << testing::encodeWithQt(one, "jpeg") << QSize(1, 1) << false << one;
+    const QImage indexed = odd.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
+    QTest::newRow("gif, odd size") << u"odd.gif"_qs << testing::encodeGif(indexed) << odd.size() << true << indexed;
+    const QImage icon = testing::patternImage(32, 32, QImage::Format_ARGB32);
+    QTest::newRow("ico") << u"app.ico"_qs << testing::encodeWithQt(icon, "ico") << QSize(32, 32) << true << icon;
+    QTest::newRow("jpeg named .bmp") << u"lying.bmp"_qs << testing::encodeWithQt(photo, "jpeg", 90) << photo.size() << false << photo;
+    QTest::newRow("bmp named .gif") << u"lying.gif"_qs << testing::encodeWithQt(odd, "bmp") << odd.size() << true << odd;
+    QTest::newRow("bmp without extension") << u"noext"_qs << testing::encodeWithQt(odd, "bmp") << odd.size() << true << odd;
+    QTest::newRow("name with blanks and kana") << u"写真 ﾃｽﾄ 1.bmp"_qs << testing::encodeWithQt(odd, "bmp") << odd.size() << true << odd;
+}
+
+void TestPictureLoader::loadsGeneratedFiles()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QSize, size);
+    QFETCH(bool, exactPixels);
+    QFETCH(QImage, original);
+
+    const QString path = testing::writeFile(m_dir.path(), name, bytes);
+    const Picture picture = LoadPicture(path);
+    QCOMPARE(picture.kind(), Picture::Kind::Raster);
+    QCOMPARE(picture.pixelSize(96, 96), size);
+    QCOMPARE(picture.pixelSize(192, 192), size); // a raster picture's pixels are its size
+    const QImage decoded = picture.image().convertToFormat(QImage::Format_ARGB32);
+    const QImage expected = original.convertToFormat(QImage::Format_ARGB32);
+    if (exactPixels) {
+        QCOMPARE(decoded, expected);
+    } else {
+        // JPEG is lossy: each channel stays close to the original.
+        for (const QPoint p : {QPoint(0, 0), QPoint(size.width() / 2, size.height() / 2),
+                               QPoint(size.width() - 1, size.height() - 1)}) {
+            const QRgb a = decoded.pixel(p);
+            const QRgb b = expected.pixel(p);
+            QVERIFY2(qAbs(qRed(a) - qRed(b)) < 40 && qAbs(qGreen(a) - qGreen(b)) < 40
+                         && qAbs(qBlue(a) - qBlue(b)) < 40,
+                     qPrintable(u"pixel differs at %1,%2"_qs.arg(p.x()).arg(p.y())));
+        }
+    }
+    // The loader is the same over bytes in memory.
+    QCOMPARE(decodePicture(bytes).pixelSize(96, 96), size);
+}
+
+void TestPictureLoader::gifTransparencyIsKept()
+{
+    QImage indexed(4, 2, QImage::Format_Indexed8);
+    indexed.setColorTable({qRgb(255, 0, 0), qRgb(0, 0, 255)});
+    indexed.fill(0);
+    indexed.setPixel(1, 0, 1);
+    indexed.setPixel(2, 1, 1);
+    const Picture picture = decodePicture(testing::encodeGif(indexed, 1));
+    const QImage image = picture.image().convertToFormat(QImage::Format_ARGB32);
+    QCOMPARE(qAlpha(image.pixel(1, 0)), 0);
+    QCOMPARE(qAlpha(image.pixel(2, 1)), 0);
+    QCOMPARE(image.pixel(0, 0), qRgb(255, 0, 0));
+    QCOMPARE(image.pixel(3, 1), qRgb(255, 0, 0));
+}
+
+void TestPictureLoader::refusesBadFiles_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<int>("error");
+
+    const QDir dir(m_dir.path());
+    const QByteArray bmp = testing::encodeWithQt(testing::patternImage(40, 30), "bmp");
+    QTest::newRow("empty name") << QString() << int(FileNotFound);
+    QTest::newRow("missing file") << dir.filePath(u"missing.bmp"_qs) << int(FileNotFound);
+    QTest::newRow("name in double quotes") << u"\""_qs + testing::writeFile(dir, u"q.bmp"_qs, bmp) + u"\""_qs << int(FileNotFound);
+    QTest::newRow("name with a trailing blank") << testing::writeFile(dir, u"t.bmp"_qs, bmp) + u" "_qs << int(FileNotFound);
+    QTest::newRow("a folder") << m_dir.path() << int(PathFileAccessError);
+    QTest::newRow("a device") << u"/dev/zero"_qs << int(PathFileAccessError);
+    QTest::newRow("empty file") << testing::writeFile(dir, u"empty.bmp"_qs, {}) << int(InvalidPicture);
+    QTest::newRow("text") << testing::writeFile(dir, u"text.bmp"_qs, "just some text\n") << int(InvalidPicture);
+    QTest::newRow("png is not read") << testing::writeFile(dir, u"p.bmp"_qs, testing::encodeWithQt(testing::patternImage(4, 4), "png")) << int(InvalidPicture);
+    QTest::newRow("bmp header alone") << testing::writeFile(dir, u"hdr.bmp"_qs, bmp.left(14)) << int(InvalidPicture);
+    QTest::newRow("gif signature alone") << testing::writeFile(dir, u"sig.gif"_qs, "GIF89a") << int(InvalidPicture);
+    QTest::newRow("jpeg markers alone") << testing::writeFile(dir, u"soi.jpg"_qs, QByteArray("\xFF\xD8\xFF\xD9", 4)) << int(InvalidPicture);
+}
+
+void TestPictureLoader::refusesBadFiles()
+{
+    QFETCH(QString, path);
+    QFETCH(int, error);
+    try {
+        const Picture picture = LoadPicture(path);
+        QFAIL(qPrintable(u"loaded a picture of "_qs + QString::number(picture.image().width())));
+    } catch (const Error& e) {
+        QCOMPARE(e.number(), error);
+        QVERIFY(!e.description().isEmpty());
+    }
+}
+
+void TestPictureLoader::refusesPipesWithoutBlocking()
+{
+    const QByteArray fifo = QDir(m_dir.path()).filePath(u"pipe.bmp"_qs).toLocal8Bit();
+    QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+    QElapsedTimer timer;
+    timer.start();
+    try {
+        LoadPicture(QString::fromLocal8Bit(fifo));
+        QFAIL("loaded a pipe");
+    } catch (const Error& e) {
+        QCOMPARE(e.number(), int(PathFileAccessError));
+    }
+    QVERIFY(timer.elapsed() < 2000);
+}
+
+namespace {
+
+class FakeVector final : public VectorGraphic {
+public:
+    explicit FakeVector(QSizeF extent) : m_extent(extent) {}
+    QSizeF extentHimetric() const override { return m_extent; }
+    void play(QPainter& painter, const QRectF& target) const override
+    {
+        painter.fillRect(target, Qt::red);
+    }
+
+private:
+    QSizeF m_extent;
+};
+
+} // namespace
+
+void TestPictureLoader::vectorPictureSizes_data()
+{
+    QTest::addColumn<QSizeF>("himetric");
+    QTest::addColumn<double>("dpi");
+    QTest::addColumn<QSize>("pixels");
+    QTest::addColumn<QSizeF>("twips");
+    QTest::newRow("one inch at 96") << QSizeF(2540, 2540) << 96.0 << QSize(96, 96) << QSizeF(1440, 1440);
+    QTest::newRow("one inch at 192") << QSizeF(2540, 2540) << 192.0 << QSize(192, 192) << QSizeF(1440, 1440);
+    QTest::newRow("a4 portrait") << QSizeF(21000, 29700) << 96.0 << QSize(794, 1123) << QSizeF(11905.5118, 16837.7953);
+    // 13.229 himetric is exactly half a pixel at 96 dpi: rounds up.
+    QTest::newRow("half pixel rounds up") << QSizeF(2540.0 / 96 * 1.5, 2540.0 / 96 * 2.5) << 96.0 << QSize(2, 3) << QSizeF(22.5, 37.5);
+}
+
+void TestPictureLoader::vectorPictureSizes()
+{
+    QFETCH(QSizeF, himetric);
+    QFETCH(double, dpi);
+    QFETCH(QSize, pixels);
+    QFETCH(QSizeF, twips);
+    const Picture picture(std::make_shared<FakeVector>(himetric));
+    QCOMPARE(picture.kind(), Picture::Kind::Vector);
+    QCOMPARE(picture.pixelSize(dpi, dpi), pixels);
+    const QSizeF own = picture.sizeTwips(dpi, dpi); // a vector's own size ignores the screen
+    QVERIFY(qAbs(own.width() - twips.width()) < 0.01);
+    QVERIFY(qAbs(own.height() - twips.height()) < 0.01);
+}
+
+void TestPictureLoader::rasterTwipsFollowTheScreen()
+{
+    const Picture picture(testing::patternImage(320, 240));
+    QCOMPARE(picture.sizeTwips(96, 96), QSizeF(4800, 3600));
+    QCOMPARE(picture.sizeTwips(120, 120), QSizeF(3840, 2880));
+    QCOMPARE(Picture().sizeTwips(96, 96), QSizeF(0, 0));
+    QVERIFY(Picture(QImage()).isNull());
+}
+
+void TestPictureLoader::paintExposedDrawsOnlyThePicture()
+{
+    const Picture picture(testing::patternImage(10, 8));
+    QImage canvas(20, 20, QImage::Format_ARGB32);
+    canvas.fill(Qt::white);
+    {
+        QPainter painter(&canvas);
+        picture.paintExposed(painter, QRect(5, 5, 15, 15));
+    }
+    QCOMPARE(canvas.pixel(0, 0), qRgb(255, 255, 255));              // not exposed
+    QCOMPARE(canvas.pixel(6, 6), picture.image().pixel(6, 6));      // exposed picture
+    QCOMPARE(canvas.pixel(12, 12), qRgb(255, 255, 255));            // beyond the picture
+}
+
+QTEST_MAIN(TestPictureLoader)
+#include "tst_picture_loader.moc"
