@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace platform {
 
@@ -19,6 +20,7 @@ void showMessageBox(const QString& title, const QString& prompt)
     QMessageBox box(QMessageBox::NoIcon, title, prompt, QMessageBox::Ok,
                     QApplication::activeWindow());
     box.setTextFormat(Qt::PlainText);
+    box.button(QMessageBox::Ok)->setIcon(QIcon()); // a plain OK, as every box of the program
     box.exec();
 }
 

@@ -5,6 +5,7 @@
 #include "screen.h"
 
 #include <QFontMetricsF>
+#include <QPageLayout>
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -123,7 +124,11 @@ private:
         if (printer->printerName() != name || !printer->isValid())
             raise(PrinterError);
         printer->setDocName(QStringLiteral("pavex"));
-        printer->setFullPage(false); // coordinates from the printable area's corner
+        // The page is addressed from the corner of the device's printable area: the margins
+        // are the device's own minimum, not the toolkit's default of 10 points.
+        const QPageLayout layout = printer->pageLayout();
+        printer->setPageMargins(layout.minimumMargins(), layout.units());
+        printer->setFullPage(false);
         auto painter = std::make_unique<QPainter>();
         if (!painter->begin(printer.get()))
             raise(PrinterError);

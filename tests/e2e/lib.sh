@@ -54,7 +54,7 @@ wait_for_window() {
     return 1
 }
 
-# Waits (up to 20 s) for any visible window whose name is $1 and prints its id.
+# Waits (up to $2 s, default 20) for process $1 to end.
 wait_for_process_exit() {
     local pid=$1 limit=${2:-20} i
     for (( i=0; i<limit*10; i++ )); do
@@ -80,22 +80,43 @@ screenshot() {
     import -window root "$1"
 }
 
+# The box "W H X Y" of the pixels of exactly colour $2 ("#rrggbb") in the PNG $1.
+colour_box() {
+    convert "$1" -fill black +opaque "$2" -fill white -opaque "$2" \
+        -bordercolor black -border 1 -trim \
+        -format '%w %h %X %Y\n' info: | tr -d '+' | awk '{print $1, $2, $3 - 1, $4 - 1}'
+}
+
+# Writes a BMP of size $2 x $3 filled with colour $4 to $1.
+solid_bmp() {
+    convert -size "$2x$3" "xc:$4" -type TrueColor "BMP3:$1"
+}
+
+# Fails unless "$2" equals "$3"; $1 says what is compared.
+expect_eq() {
+    [ "$2" = "$3" ] || fail "$1: expected '$3', got '$2'"
+}
+
 # The colour of pixel ($2, $3) of the PNG $1 as "R,G,B".
 pixel_at() {
     convert "$1" -format "%[fx:int(255*p{$2,$3}.r)],%[fx:int(255*p{$2,$3}.g)],%[fx:int(255*p{$2,$3}.b)]" info:
 }
 
-# Answers the next message box: waits for a window titled "pavex" that is not the frame and
-# presses Return in it. Prints the box's window id.
+# Answers the next message box: waits for a window titled exactly "pavex" (the frame's
+# caption is always longer), focuses it and presses Return until it is gone. Prints its id.
 answer_message_box() {
     local i id
     for (( i=0; i<200; i++ )); do
-        for id in $(xdotool search --onlyvisible --name '^pavex$' 2>/dev/null); do
-            xdotool windowfocus --sync "$id" 2>/dev/null || true
-            xdotool key --window "$id" Return
-            echo "$id"
-            return 0
-        done
+        id=$(xdotool search --onlyvisible --name '^pavex$' 2>/dev/null | head -1 || true)
+        if [ -n "$id" ]; then
+            for (( i=0; i<50; i++ )); do
+                xdotool windowfocus --sync "$id" 2>/dev/null || true
+                xdotool key Return 2>/dev/null || true
+                sleep 0.2
+                xwininfo -id "$id" 2>/dev/null | grep -q IsViewable || { echo "$id"; return 0; }
+            done
+            return 1
+        fi
         sleep 0.1
     done
     return 1

@@ -1,0 +1,130 @@
+#!/usr/bin/env bash
+# Printing against the real printing system: a private cupsd with a cups-pdf queue as its
+# default, the built pavex run with "-print", and the page read back: the header text from
+# the PDF that pavex handed to CUPS (kept in the spool), the picture's size and position from
+# that PDF and from cups-pdf's own output, both rendered at 96 dpi with pdftoppm.
+set -euo pipefail
+build=$1
+source "$(dirname "$0")/lib.sh"
+pavex="$build/app/pavex"
+make_workdir
+start_xvfb
+start_cups
+export LANG=ja_JP.UTF-8
+rm -rf "$PDF_OUT"
+
+jobs_done=0
+# Runs pavex with "$@", expects exit status $EXPECT_STATUS, and waits for the next job.
+print_job() {
+    local status=0
+    "$pavex" "$@" 2>"$WORK/stderr" || status=$?
+    expect_eq "exit status of pavex $*" "$status" "$EXPECT_STATUS"
+    jobs_done=$((jobs_done + 1))
+    wait_for_job "$jobs_done" || fail "job $jobs_done did not complete"
+    JOB_PDF=$(job_file "$jobs_done")
+    [ -s "$JOB_PDF" ] || fail "no job file for job $jobs_done"
+    expect_eq "pages of job $jobs_done" "$(pdfinfo "$JOB_PDF" | awk '/^Pages:/{print $2}')" 1
+}
+
+# The box "W H X Y" of the magenta picture on the page $1 rendered at 96 dpi.
+picture_box() {
+    pdftoppm -r 96 -png -singlefile "$1" "$WORK/page" 2>/dev/null
+    convert "$WORK/page.png" -fuzz 12% -fill black +opaque "#ff00ff" -fill white -opaque "#ff00ff" \
+        -bordercolor black -border 1 -trim -format '%w %h %X %Y\n' info: 2>/dev/null | tr -d '+' \
+        | awk '$3 >= 0 {print $1, $2, $3 - 1, $4 - 1}'
+}
+
+# Fails unless $2 and $3 differ by at most 1; $1 says what is compared.
+expect_near() {
+    local d=$(( $2 - $3 ))
+    [ "${d#-}" -le 1 ] || fail "$1: expected $3 (±1), got $2"
+}
+
+# The newest PDF that cups-pdf wrote.
+cups_pdf_output() {
+    local i f
+    for (( i=0; i<100; i++ )); do
+        f=$(ls -t "$PDF_OUT"/*.pdf 2>/dev/null | head -1)
+        [ -n "$f" ] && [ "$(ls "$PDF_OUT"/*.pdf | wc -l)" -ge "$jobs_done" ] && { echo "$f"; return 0; }
+        sleep 0.1
+    done
+    return 1
+}
+
+date_re='\(20[0-9]{2}/[0-9]{2}/[0-9]{2}( [0-9]{1,2}:[0-9]{2}:[0-9]{2})?\)'
+
+echo "-- a picture"
+solid_bmp "$WORK/m.bmp" 123 45 "#ff00ff"
+EXPECT_STATUS=0 print_job "$WORK/m.bmp" -print
+text=$(pdftotext "$JOB_PDF" - | head -1)
+[[ "$text" =~ ^"pavex $WORK/m.bmp 123x45ﾋﾟｸｾﾙ"$date_re$ ]] || fail "header reads '$text'"
+read -r w h x y < <(picture_box "$JOB_PDF")
+expect_near "picture width" "$w" 123; expect_near "picture height" "$h" 45
+expect_near "picture left" "$x" 0; expect_near "picture top (300 twips)" "$y" 20
+printed=$(cups_pdf_output) || fail "cups-pdf wrote nothing"
+read -r w h x y < <(picture_box "$printed")
+expect_near "printed width" "$w" 123; expect_near "printed height" "$h" 45
+expect_near "printed left" "$x" 0; expect_near "printed top" "$y" 20
+cp "$WORK/page.png" "$build/e2e-printed-page.png"
+
+echo "-- an unreadable file: the message, then a page with the header alone"
+echo "not a picture" >"$WORK/notes.bmp"
+answer_message_box >"$WORK/box" &
+answerer=$!
+EXPECT_STATUS=1 print_job "$WORK/notes.bmp" -print
+wait "$answerer" || fail "no message box"
+grep -q "printed the header alone" "$WORK/stderr" || fail "no word on standard error"
+text=$(pdftotext "$JOB_PDF" - | head -1)
+[[ "$text" =~ ^"pavex 2.1"$date_re$ ]] || fail "header reads '$text'"
+[ -z "$(picture_box "$JOB_PDF")" ] || fail "a picture was printed"
+
+echo "-- a picture larger than the page: one page, cut at its edges"
+solid_bmp "$WORK/big.bmp" 1500 2000 "#ff00ff"
+EXPECT_STATUS=0 print_job "$WORK/big.bmp" -print
+read -r w h x y < <(picture_box "$JOB_PDF")
+page_w=$(identify -format '%w' "$WORK/page.png"); page_h=$(identify -format '%h' "$WORK/page.png")
+expect_near "big picture left" "$x" 0; expect_near "big picture top" "$y" 20
+expect_near "big picture reaches the right edge" "$w" "$page_w"
+expect_near "big picture reaches the bottom" "$((y + h))" "$page_h"
+
+echo "-- a long caption stays on one line"
+deep="$WORK/$(printf 'folder%02d/' $(seq 1 12))"
+mkdir -p "$deep"
+solid_bmp "$deep/deep picture.bmp" 10 10 "#ff00ff"
+EXPECT_STATUS=0 print_job "$deep/deep picture.bmp" -print
+expect_eq "text lines" "$(pdftotext -layout "$JOB_PDF" - | tr -d "\f" | grep -c .)" 1
+pdftotext "$JOB_PDF" - | head -1 | grep -q "^pavex $WORK/folder01/folder02/" || fail "the header does not start with the caption"
+
+echo "-- two prints in a row: two jobs of one page each"
+EXPECT_STATUS=0 print_job "$WORK/m.bmp" -print
+first=$JOB_PDF
+sleep 1
+EXPECT_STATUS=0 print_job "$WORK/m.bmp" -print
+[ "$(pdftotext "$first" - | head -1)" != "$(pdftotext "$JOB_PDF" - | head -1)" ] \
+    || fail "the two headers carry the same time"
+
+echo "-- PRINTER names another queue: it is the default"
+lpadmin -p pavex-other -E -v cups-pdf:/ -m lsb/usr/cups-pdf/CUPS-PDF_opt.ppd 2>/dev/null
+before=$(job_count)
+PRINTER=pavex-other "$pavex" "$WORK/m.bmp" -print || fail "printing to PRINTER failed"
+for (( i=0; i<100; i++ )); do [ "$(job_count)" -gt "$before" ] && break; sleep 0.1; done
+lpstat -W all -o pavex-other | grep -q "^pavex-other-" || fail "the job did not go to PRINTER's queue"
+jobs_done=$((jobs_done + 1))
+
+echo "-- no default printer (another queue exists): nothing is printed"
+lpadmin -x pavex-test
+before=$(job_count)
+status=0
+"$pavex" "$WORK/m.bmp" -print 2>"$WORK/stderr" || status=$?
+expect_eq "exit status without a default printer" "$status" 2
+grep -q "no default printer" "$WORK/stderr" || fail "no word on standard error"
+sleep 1
+expect_eq "jobs without a default printer" "$(job_count)" "$before"
+
+echo "-- the switch first: usage, nothing printed"
+status=0
+"$pavex" -print "$WORK/m.bmp" 2>"$WORK/stderr" || status=$?
+expect_eq "exit status with the switch first" "$status" 2
+grep -q "usage" "$WORK/stderr" || fail "no usage line"
+
+echo "PASS"
