@@ -4,7 +4,9 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLibraryInfo>
 #include <QSettings>
+#include <QTranslator>
 
 namespace platform {
 
@@ -16,8 +18,25 @@ OpenDialogHandler& handler()
     return h;
 }
 
+// The toolkit's own dialogs speak the interface's language, Japanese, whatever the locale.
+// Loaded when the dialog is first needed, not at start-up.
+void installJapaneseDialogTexts()
+{
+    static bool installed = false;
+    if (installed)
+        return;
+    installed = true;
+    auto* translator = new QTranslator(qApp);
+    if (translator->load(QStringLiteral("qtbase_ja"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator);
+    else
+        delete translator;
+}
+
 std::optional<QString> showFileDialog(const OpenDialogRequest& request)
 {
+    installJapaneseDialogTexts();
     QFileDialog dialog(QApplication::activeWindow());
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);

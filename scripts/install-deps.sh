@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     # build
     cmake make g++ ninja-build pkg-config
-    qt6-base-dev qt6-base-dev-tools libcups2-dev libjpeg-dev libx11-dev libxdamage-dev
+    qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libcups2-dev libjpeg-dev libx11-dev libxdamage-dev
     # fonts: Japanese faces for the interface and the printed header, metric-compatible
     # Latin faces and a symbol face for metafiles
     fonts-ipafont-gothic fonts-ipafont-mincho fonts-liberation2 fonts-dejavu-core
@@ -16,7 +16,7 @@ packages=(
     # printing: a CUPS daemon with a PDF queue, and the tools that read a PDF back
     cups cups-client cups-bsd printer-driver-cups-pdf poppler-utils ghostscript
     # desktop integration checks
-    desktop-file-utils
+    desktop-file-utils man-db
     # sanitizer and fuzzer builds
     clang libclang-rt-14-dev llvm
     # the metafile fidelity tool

@@ -1,5 +1,6 @@
 #include "viewer_window.h"
 
+#include "app_icon.h"
 #include "caption.h"
 #include "drop.h"
 
@@ -99,6 +100,7 @@ Form1::Form1(ViewerFrame& frame)
     , m_frame(frame)
 {
     setObjectName(QStringLiteral("Form1"));
+    setWindowIcon(applicationIcon()); // never seen: the window has no title bar
     setAttribute(Qt::WA_DeleteOnClose);
     setAcceptDrops(true);
     setContentsMargins(0, 0, 0, 0);
@@ -187,6 +189,7 @@ ViewerFrame::ViewerFrame()
     : m_clientArea(new ClientArea(*this, this))
 {
     setCentralWidget(m_clientArea);
+    setWindowIcon(applicationIcon());
     setCaption(DesignCaption);
 }
 

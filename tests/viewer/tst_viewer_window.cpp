@@ -71,6 +71,8 @@ private Q_SLOTS:
     void dropOpensFirstFile();
     void dropWithoutFilesIsIgnored_data();
     void dropWithoutFilesIsIgnored();
+    void applicationIcon_data();
+    void applicationIcon();
 
 private:
     QString picture(const QString& name, int width, int height);
@@ -336,6 +338,53 @@ void TestViewerWindow::dropWithoutFilesIsIgnored()
         QCOMPARE(frame.Caption(), u"pavex 2.1"_qs);
         QVERIFY(!frame.hasForm1());
     }
+}
+
+void TestViewerWindow::applicationIcon_data()
+{
+    QTest::addColumn<int>("size");
+    QTest::addColumn<QPoint>("face");   // a yellow point
+    QTest::addColumn<QPoint>("outline"); // a black point of the rim
+    QTest::addColumn<bool>("tongue");   // a red tongue is drawn
+    QTest::newRow("32x32") << 32 << QPoint(16, 4) << QPoint(16, 1) << true;
+    QTest::newRow("16x16") << 16 << QPoint(8, 3) << QPoint(8, 1) << true;
+}
+
+void TestViewerWindow::applicationIcon()
+{
+    QFETCH(int, size);
+    QFETCH(QPoint, face);
+    QFETCH(QPoint, outline);
+    QFETCH(bool, tongue);
+    ViewerFrame frame;
+    // The frame and the viewer window carry both images.
+    for (const QIcon& icon : {frame.windowIcon(), frame.form1().windowIcon()})
+        QVERIFY(icon.availableSizes().contains(QSize(size, size)));
+    const QImage image = frame.windowIcon().pixmap(QSize(size, size)).toImage().convertToFormat(QImage::Format_ARGB32);
+    QCOMPARE(image.size(), QSize(size, size));
+    // Transparent outside the disc, at every corner.
+    for (const QPoint p : {QPoint(0, 0), QPoint(size - 1, 0), QPoint(0, size - 1), QPoint(size - 1, size - 1)})
+        QCOMPARE(qAlpha(image.pixel(p)), 0);
+    QCOMPARE(image.pixel(face), qRgb(255, 255, 0));
+    QCOMPARE(image.pixel(outline), qRgb(0, 0, 0));
+    // Only colours of the standard 16-colour palette.
+    const QList<QRgb> palette = {
+        qRgb(0, 0, 0), qRgb(128, 0, 0), qRgb(0, 128, 0), qRgb(128, 128, 0), qRgb(0, 0, 128),
+        qRgb(128, 0, 128), qRgb(0, 128, 128), qRgb(192, 192, 192), qRgb(128, 128, 128),
+        qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(255, 255, 0), qRgb(0, 0, 255), qRgb(255, 0, 255),
+        qRgb(0, 255, 255), qRgb(255, 255, 255)};
+    bool red = false;
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) {
+            const QRgb c = image.pixel(x, y);
+            if (qAlpha(c) == 0)
+                continue;
+            QCOMPARE(qAlpha(c), 255);
+            QVERIFY2(palette.contains(c | 0xFF000000), qPrintable(QColor(c).name()));
+            red = red || c == qRgb(255, 0, 0);
+        }
+    }
+    QCOMPARE(red, tongue);
 }
 
 QTEST_MAIN(TestViewerWindow)
