@@ -75,7 +75,6 @@ private Q_SLOTS:
     void linkClickWithFailingOpener();
     void closePictureUnloads_data();
     void closePictureUnloads();
-    void oneInstanceUntilUnloaded();
     void showAgainAfterCloseAtDesignPosition();
 
 private:
@@ -474,17 +473,6 @@ void TestAboutWindow::closePictureUnloads()
     QCOMPARE(m_form->isVisible(), !closes);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCOMPARE(m_form.isNull(), closes);
-}
-
-void TestAboutWindow::oneInstanceUntilUnloaded()
-{
-    QCOMPARE(&form2(), m_form.data());
-    form2().Show();
-    QCOMPARE(&form2(), m_form.data());
-    int windows = 0;
-    for (QWidget* widget : QApplication::topLevelWidgets())
-        windows += qobject_cast<Form2*>(widget) != nullptr;
-    QCOMPARE(windows, 1);
 }
 
 void TestAboutWindow::showAgainAfterCloseAtDesignPosition()
