@@ -1,10 +1,12 @@
 #include "main_window.h"
 
+#include "about/about_window.h"
 #include "platform/command_line.h"
 #include "platform/text.h"
 #include "print/print_job.h"
 
 #include <QMenuBar>
+#include <QShortcut>
 
 using namespace platform;
 
@@ -43,6 +45,10 @@ MDIForm1::MDIForm1()
     connect(mnuFileOpen, &QAction::triggered, this, &MDIForm1::mnuFileOpen_Click);
     connect(mnuFilePrint, &QAction::triggered, this, &MDIForm1::mnuFilePrint_Click);
     connect(mnuFileExit, &QAction::triggered, this, &MDIForm1::mnuFileExit_Click);
+    // F1 anywhere in the frame offers the About window; the File menu stays as it is.
+    auto* showAbout = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    showAbout->setObjectName(QStringLiteral("showAboutShortcut"));
+    connect(showAbout, &QShortcut::activated, this, &MDIForm1::ShowAbout);
     setClientSizeTwips(ClientWidth, ClientHeight);
 }
 
@@ -64,6 +70,7 @@ void MDIForm1::PrintImage()
 
 void MDIForm1::ShowAbout()
 {
+    about::form2().Show();
 }
 
 void MDIForm1::mnuFileOpen_Click()
