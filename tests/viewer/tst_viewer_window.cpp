@@ -224,12 +224,15 @@ void TestViewerWindow::showsPictureAtClientTopLeftOnGrey()
     ShownFrame shown;
     ViewerFrame& frame = shown.frame;
     frame.eopen(path);
+    // On a screen with a device-pixel ratio above 1, a picture pixel is one logical pixel.
     const QImage client = frame.clientArea()->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    QCOMPARE(client.size(), QSize(312, 213));
+    const qreal ratio = client.devicePixelRatio();
+    QCOMPARE(client.deviceIndependentSize().toSize(), QSize(312, 213));
+    const auto at = [&](QPoint p) { return client.pixel(qFloor(p.x() * ratio), qFloor(p.y() * ratio)); };
     for (const QPoint p : {QPoint(0, 0), QPoint(49, 0), QPoint(0, 39), QPoint(49, 39), QPoint(25, 20)})
-        QCOMPARE(client.pixel(p), image.pixel(p));
+        QCOMPARE(at(p), image.pixel(p));
     for (const QPoint p : {QPoint(50, 0), QPoint(0, 40), QPoint(311, 212), QPoint(150, 100)})
-        QCOMPARE(QColor(client.pixel(p)), QColor(192, 192, 192));
+        QCOMPARE(QColor(at(p)), QColor(192, 192, 192));
 }
 
 void TestViewerWindow::largePictureScrolls()
@@ -360,7 +363,7 @@ void TestViewerWindow::applicationIcon()
     // The frame and the viewer window carry both images.
     for (const QIcon& icon : {frame.windowIcon(), frame.form1().windowIcon()})
         QVERIFY(icon.availableSizes().contains(QSize(size, size)));
-    const QImage image = frame.windowIcon().pixmap(QSize(size, size)).toImage().convertToFormat(QImage::Format_ARGB32);
+    const QImage image = frame.windowIcon().pixmap(QSize(size, size), 1.0).toImage().convertToFormat(QImage::Format_ARGB32);
     QCOMPARE(image.size(), QSize(size, size));
     // Transparent outside the disc, at every corner.
     for (const QPoint p : {QPoint(0, 0), QPoint(size - 1, 0), QPoint(0, size - 1), QPoint(size - 1, size - 1)})
