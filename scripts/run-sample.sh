@@ -12,7 +12,10 @@ source "$(dirname "$0")/../tests/e2e/lib.sh"
 start_xvfb
 "$build/app/pavex" "$sample" &
 pid=$!
-wait_for_window "pavex $sample" >/dev/null
+size=$(identify -format '%wx%h' "$sample")
+wait_for_window "pavex $sample ${size}ﾋﾟｸｾﾙ" >/dev/null || fail "the sample did not open"
+sleep 0.3
 import -window root "$build/sample-screenshot.png"
 kill "$pid" 2>/dev/null || true
+wait "$pid" 2>/dev/null || true
 echo "run-sample: screenshot in $build/sample-screenshot.png"
