@@ -2,6 +2,8 @@
 
 #include "../errors.h"
 #include "dib.h"
+#include "gif.h"
+#include "jpeg.h"
 #include "qt_decoder.h"
 
 namespace platform::raster {
@@ -13,9 +15,9 @@ QImage decode(PictureFormat format, QByteArrayView bytes)
     case PictureFormat::Bmp:
         return decodeBmp(bytes);
     case PictureFormat::Gif:
-        return decodeWithQt(bytes, "gif");
+        return decodeGif(bytes);
     case PictureFormat::Jpeg:
-        return decodeWithQt(bytes, "jpeg");
+        return decodeJpeg(bytes);
     case PictureFormat::Icon:
         return decodeWithQt(bytes, "ico");
     case PictureFormat::PlaceableWmf:
