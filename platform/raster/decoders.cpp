@@ -3,8 +3,8 @@
 #include "../errors.h"
 #include "dib.h"
 #include "gif.h"
+#include "ico.h"
 #include "jpeg.h"
-#include "qt_decoder.h"
 
 namespace platform::raster {
 
@@ -19,7 +19,7 @@ QImage decode(PictureFormat format, QByteArrayView bytes)
     case PictureFormat::Jpeg:
         return decodeJpeg(bytes);
     case PictureFormat::Icon:
-        return decodeWithQt(bytes, "ico");
+        return decodeIco(bytes);
     case PictureFormat::PlaceableWmf:
     case PictureFormat::Wmf:
     case PictureFormat::Emf:
