@@ -5,8 +5,6 @@
 #include "dib.h"
 #include "qt_decoder.h"
 
-#include <QtEndian>
-
 #include <algorithm>
 #include <bit>
 #include <optional>
@@ -51,12 +49,14 @@ int pngChannels(int colourType)
 std::optional<Entry> measured(Entry entry)
 {
     if (entry.png) {
-        if (entry.data.size() < PngIhdrAt + 10)
+        ByteReader r(entry.data);
+        r.skip(PngIhdrAt);
+        entry.width = r.u32be();
+        entry.height = r.u32be();
+        const int bitDepth = r.u8();
+        entry.depth = bitDepth * pngChannels(r.u8());
+        if (r.failed())
             return std::nullopt;
-        const QByteArrayView ihdr = entry.data.sliced(PngIhdrAt, 10);
-        entry.width = qFromBigEndian<quint32>(ihdr.data());
-        entry.height = qFromBigEndian<quint32>(ihdr.data() + 4);
-        entry.depth = quint8(ihdr[8]) * pngChannels(quint8(ihdr[9]));
         return entry;
     }
     ByteReader r(entry.data);
