@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <limits>
 #include <optional>
 #include <vector>
 
@@ -45,32 +46,35 @@ int pngChannels(int colourType)
     }
 }
 
-// The picture's own width, height and depth where its header can be read.
+// The picture's own width, height and depth where its header can be read. Sizes beyond
+// 31 bits (no decoder takes them) count as 0, so that areas stay comparable.
 std::optional<Entry> measured(Entry entry)
 {
+    ByteReader r(entry.data);
+    qint64 width = 0;
+    qint64 height = 0;
     if (entry.png) {
-        ByteReader r(entry.data);
         r.skip(PngIhdrAt);
-        entry.width = r.u32be();
-        entry.height = r.u32be();
+        width = r.u32be();
+        height = r.u32be();
         const int bitDepth = r.u8();
         entry.depth = bitDepth * pngChannels(r.u8());
-        if (r.failed())
-            return std::nullopt;
-        return entry;
-    }
-    ByteReader r(entry.data);
-    if (r.u32() == 12) { // BITMAPCOREHEADER
-        entry.width = r.u16();
-        entry.height = r.u16() / 2;
     } else {
-        entry.width = r.i32();
-        entry.height = qAbs(qint64(r.i32())) / 2;
+        if (r.u32() == 12) { // BITMAPCOREHEADER
+            width = r.u16();
+            height = r.u16() / 2;
+        } else {
+            width = r.i32();
+            height = qAbs(qint64(r.i32())) / 2;
+        }
+        r.skip(2); // planes
+        entry.depth = r.u16();
     }
-    r.skip(2); // planes
-    entry.depth = r.u16();
     if (r.failed())
         return std::nullopt;
+    auto valid = [](qint64 v) { return v > 0 && v <= std::numeric_limits<qint32>::max() ? v : 0; };
+    entry.width = valid(width);
+    entry.height = valid(height);
     return entry;
 }
 

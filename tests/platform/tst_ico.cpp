@@ -97,6 +97,10 @@ void TestIco::pick_data()
     QTest::newRow("PNG entry")
         << testing::iconFile({solid(32, 32, Red), {40, 40, 32, testing::encodeWithQt(png, "png")}})
         << QSize(40, 40) << Green;
+    QByteArray impossible = testing::encodeWithQt(png, "png");
+    impossible.replace(16, 8, QByteArray("\xC7\x94\xFF\xFF\xC6\x90\xFF\xFF", 8)); // IHDR width, height
+    QTest::newRow("PNG entry of an impossible size")
+        << testing::iconFile({{0, 0, 32, impossible}, solid(16, 8, Red)}) << QSize(16, 16) << Red;
     IconEntryFixture damaged = solid(64, 8, Red);
     damaged.data[16] = char(9); // compression 9
     QTest::newRow("a damaged best entry leaves the next")
