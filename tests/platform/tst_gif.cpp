@@ -1,11 +1,9 @@
 // GIF's first frame through Qt, on its logical screen, and the frames Qt will not read.
 #include "platform/errors.h"
 #include "platform/raster/gif.h"
-#include "platform/raster/pixel_budget.h"
 #include "support/fixtures.h"
 #include "support/raster_fixtures.h"
 
-#include <QScopeGuard>
 #include <QTest>
 
 using namespace platform;
@@ -38,7 +36,6 @@ private Q_SLOTS:
     void emptyFirstFrame_data();
     void emptyFirstFrame();
     void damagedFileIsRefused();
-    void screenOverBudgetIsOutOfMemory();
 };
 
 void TestGif::transparentIndexIsTransparent()
@@ -77,21 +74,6 @@ void TestGif::damagedFileIsRefused()
     noImage.append(char(0x3B));
     QVERIFY_THROWS_EXCEPTION(Error, decodeGif(noImage));
     QVERIFY_THROWS_EXCEPTION(Error, decodeGif(QByteArrayView("GIF89a", 6)));
-}
-
-void TestGif::screenOverBudgetIsOutOfMemory()
-{
-    const qint64 previous = setPixelBudget(1 << 20);
-    const auto restore = qScopeGuard([previous] { setPixelBudget(previous); });
-    QImage indexed(600, 600, QImage::Format_Indexed8);
-    indexed.setColorTable({qRgb(1, 2, 3)});
-    indexed.fill(0);
-    try {
-        decodeGif(testing::encodeGif(indexed));
-        QFAIL("decoded");
-    } catch (const Error& e) {
-        QCOMPARE(e.number(), int(OutOfMemory));
-    }
 }
 
 QTEST_APPLESS_MAIN(TestGif)
