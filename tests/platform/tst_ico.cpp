@@ -177,12 +177,7 @@ void TestIco::refused_data()
 void TestIco::refused()
 {
     QFETCH(QByteArray, file);
-    try {
-        decodeIco(file);
-        QFAIL("decoded");
-    } catch (const Error& e) {
-        QCOMPARE(e.number(), int(InvalidPicture));
-    }
+    QCOMPARE(testing::raisedError([&] { decodeIco(file); }), int(InvalidPicture));
 }
 
 QTEST_APPLESS_MAIN(TestIco)

@@ -7,7 +7,6 @@
 #include "support/raster_fixtures.h"
 
 #include <QPainter>
-#include <QScopeGuard>
 #include <QTest>
 
 using namespace platform;
@@ -102,15 +101,9 @@ void TestJpeg::upright()
 
 void TestJpeg::overBudgetIsRefusedBeforeDecoding()
 {
-    const qint64 previous = setPixelBudget(1 << 20);
-    const auto restore = qScopeGuard([previous] { setPixelBudget(previous); });
+    const testing::PixelBudgetOverride budget(1 << 20);
     QCOMPARE(decodeJpeg(plainJpeg(512, 512)).size(), QSize(512, 512));
-    try {
-        decodeJpeg(plainJpeg(600, 600));
-        QFAIL("decoded");
-    } catch (const Error& e) {
-        QCOMPARE(e.number(), int(OutOfMemory));
-    }
+    QCOMPARE(testing::raisedError([] { decodeJpeg(plainJpeg(600, 600)); }), int(OutOfMemory));
 }
 
 void TestJpeg::turningNeedsRoomForTwoCopies()
@@ -118,10 +111,9 @@ void TestJpeg::turningNeedsRoomForTwoCopies()
     QImage image(512, 400, QImage::Format_RGB32);
     image.fill(Qt::gray);
     // One copy (800 KiB) fits in 1 MiB, two do not.
-    const qint64 previous = setPixelBudget(1 << 20);
-    const auto restore = qScopeGuard([previous] { setPixelBudget(previous); });
+    const testing::PixelBudgetOverride budget(1 << 20);
     QCOMPARE(decodeJpeg(testing::jpegWithOrientation(image, 1)).size(), QSize(512, 400));
-    QVERIFY_THROWS_EXCEPTION(Error, decodeJpeg(testing::jpegWithOrientation(image, 6)));
+    QCOMPARE(testing::raisedError([&] { decodeJpeg(testing::jpegWithOrientation(image, 6)); }), int(OutOfMemory));
 }
 
 void TestJpeg::markerFlood_data()

@@ -2,7 +2,8 @@
 #include "platform/errors.h"
 #include "platform/raster/pixel_budget.h"
 
-#include <QScopeGuard>
+#include "support/raster_fixtures.h"
+
 #include <QTest>
 
 using namespace platform;
@@ -56,15 +57,9 @@ void TestPixelBudget::checkPictureSize()
     QFETCH(qint64, budget);
     QFETCH(int, error);
 
-    const qint64 previous = setPixelBudget(budget);
-    const auto restore = qScopeGuard([previous] { setPixelBudget(previous); });
+    const testing::PixelBudgetOverride override(budget);
     QCOMPARE(pixelBudget(), budget);
-    try {
-        platform::raster::checkPictureSize(width, height, sourceBytes, copies);
-        QCOMPARE(0, error);
-    } catch (const Error& e) {
-        QCOMPARE(e.number(), error);
-    }
+    QCOMPARE(testing::raisedError([&] { platform::raster::checkPictureSize(width, height, sourceBytes, copies); }), error);
 }
 
 QTEST_APPLESS_MAIN(TestPixelBudget)

@@ -1,6 +1,7 @@
 #include "raster_fixtures.h"
 
 #include "fixtures.h"
+#include "platform/raster/pixel_budget.h"
 
 
 namespace testing {
@@ -99,6 +100,16 @@ QString pixelDifference(const QImage& actual, const QImage& expected)
         }
     }
     return {};
+}
+
+PixelBudgetOverride::PixelBudgetOverride(qint64 bytes)
+    : m_previous(platform::raster::setPixelBudget(bytes))
+{
+}
+
+PixelBudgetOverride::~PixelBudgetOverride()
+{
+    platform::raster::setPixelBudget(m_previous);
 }
 
 QByteArray iconFile(const QList<IconEntryFixture>& entries, quint16 type)

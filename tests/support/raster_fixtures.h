@@ -1,9 +1,13 @@
 #pragma once
 
+#include "platform/errors.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QList>
 #include <QString>
+
+#include <utility>
 
 namespace testing {
 
@@ -37,6 +41,30 @@ QImage argbImage(int width, int height, const QList<QRgb>& pixels);
 /// "" when `actual` has the size and straight-alpha pixels of `expected` (formats aside, and
 /// the colour of fully transparent pixels); else the size or the first pixel that differs.
 QString pixelDifference(const QImage& actual, const QImage& expected);
+
+/// The number of the platform::Error that `body` raises; 0 when it returns.
+template <typename Body>
+int raisedError(Body&& body)
+{
+    try {
+        std::forward<Body>(body)();
+    } catch (const platform::Error& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+/// Replaces the decoders' pixel budget while it lives.
+class PixelBudgetOverride {
+public:
+    explicit PixelBudgetOverride(qint64 bytes);
+    ~PixelBudgetOverride();
+    PixelBudgetOverride(const PixelBudgetOverride&) = delete;
+    PixelBudgetOverride& operator=(const PixelBudgetOverride&) = delete;
+
+private:
+    qint64 m_previous;
+};
 
 /// One picture of an icon file: the directory's bytes for it and its data.
 struct IconEntryFixture {
