@@ -32,6 +32,9 @@ install: build
 bench: build
 	@bash bench/run.sh $(BUILD)
 
+sanitize: deps
+	@bash scripts/run-sanitize.sh $(BUILD)-sanitize
+
 fuzz: deps
 	@bash fuzz/run.sh long
 

@@ -2,7 +2,9 @@
 
 #include "../errors.h"
 #include "dib.h"
-#include "qt_decoder.h"
+#include "gif.h"
+#include "ico.h"
+#include "jpeg.h"
 
 namespace platform::raster {
 
@@ -13,11 +15,11 @@ QImage decode(PictureFormat format, QByteArrayView bytes)
     case PictureFormat::Bmp:
         return decodeBmp(bytes);
     case PictureFormat::Gif:
-        return decodeWithQt(bytes, "gif");
+        return decodeGif(bytes);
     case PictureFormat::Jpeg:
-        return decodeWithQt(bytes, "jpeg");
+        return decodeJpeg(bytes);
     case PictureFormat::Icon:
-        return decodeWithQt(bytes, "ico");
+        return decodeIco(bytes);
     case PictureFormat::PlaceableWmf:
     case PictureFormat::Wmf:
     case PictureFormat::Emf:

@@ -5,8 +5,10 @@
 
 namespace platform::raster {
 
-/// Decodes `bytes` with Qt's image reader for `qtFormat` ("bmp", "gif", "jpeg", "ico"): the
-/// first image only. Raises InvalidPicture when Qt cannot read it.
-QImage decodeWithQt(QByteArrayView bytes, const char* qtFormat);
+/// Decodes `bytes` with Qt's image reader for `qtFormat` ("gif", "jpeg", "png"): the first
+/// image only, with its EXIF orientation applied when `upright` (the size is then the upright
+/// size). The pixel budget replaces Qt's own allocation cap. Raises InvalidPicture when Qt
+/// cannot read the bytes, OutOfMemory when the picture would not fit in the budget.
+QImage decodeWithQt(QByteArrayView bytes, const char* qtFormat, bool upright = false);
 
 } // namespace platform::raster

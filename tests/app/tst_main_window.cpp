@@ -1,6 +1,6 @@
 // The frame: the load event's command line, the File menu and its commands.
-#include "fixtures.h"
-#include "recording_printer.h"
+#include "support/fixtures.h"
+#include "support/recording_printer.h"
 
 #include "app/main_window.h"
 #include "platform/command_line.h"

@@ -1,5 +1,5 @@
 // The three error styles: the armed handler, continue-after-error, and unhandled errors.
-#include "fixtures.h"
+#include "support/fixtures.h"
 
 #include "platform/application.h"
 #include "platform/errors.h"

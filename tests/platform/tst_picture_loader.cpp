@@ -1,5 +1,5 @@
 // The picture loader: formats recognised by content, sizes, and every way a file can fail.
-#include "fixtures.h"
+#include "support/fixtures.h"
 
 #include "platform/errors.h"
 #include "platform/picture_format.h"

@@ -1,6 +1,6 @@
 // The print job and the unattended mode, against a recording printer.
-#include "fixtures.h"
-#include "recording_printer.h"
+#include "support/fixtures.h"
+#include "support/recording_printer.h"
 
 #include "platform/command_line.h"
 #include "platform/printer.h"

@@ -1,5 +1,5 @@
 // eopen and the viewer window: sizes, caption, what a failure leaves, and dropped files.
-#include "fixtures.h"
+#include "support/fixtures.h"
 
 #include "viewer/caption.h"
 #include "viewer/drop.h"

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QImage>
+
+namespace platform::raster {
+
+/// Decodes a JPEG through Qt (libjpeg-turbo: baseline, progressive, arithmetic, grey, CMYK
+/// and YCCK) with its EXIF orientation applied, so the size is the upright size. Refuses
+/// with InvalidPicture a file of more marker segments than any real picture has (the
+/// library's marker handling grows with their square); otherwise raises as decodeWithQt().
+QImage decodeJpeg(QByteArrayView file);
+
+} // namespace platform::raster
