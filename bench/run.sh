@@ -177,9 +177,11 @@ programs=(floor pavex)
 # caches, so the first round is not the only one that reads the disk.
 cat "$pictures"/* >/dev/null
 for program in "${programs[@]}"; do
+    status=0
     "$probe" screen --timeout "$screen_timeout" -- "$(command_for "$program")" \
-        "$pictures/small.jpg" >/dev/null \
-        || harness_failure "$program does not show the small picture"
+        "$pictures/small.jpg" >/dev/null || status=$?
+    # A program that shows nothing (3) is the rounds' to report; anything else is ours.
+    [ "$status" -eq 0 ] || [ "$status" -eq 3 ] || harness_failure "the probe failed on $program"
 done
 
 echo "bench: $rounds rounds on screen: ${programs[*]}" >&2
