@@ -3,11 +3,15 @@
 #include "platform/application.h"
 #include "platform/common_dialog.h"
 #include "platform/errors.h"
+#include "platform/fonts.h"
 
 int main(int argc, char* argv[])
 {
     platform::Application app(argc, argv);
     platform::keepNoSettings();
+    // The interface speaks Japanese: its texts use a Japanese face directly rather than a
+    // Latin one with per-glyph fallback.
+    QApplication::setFont(platform::fontFor(QStringLiteral("MS UI Gothic"), 9));
 
     MDIForm1 frame;
     platform::runUnhandled([&] { frame.MDIForm_Load(); });

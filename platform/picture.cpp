@@ -17,10 +17,46 @@ Picture::Picture(QImage image)
 {
 }
 
+Picture::Picture(QImage image, std::shared_ptr<PendingRows> pending)
+    : m_kind(image.isNull() ? Kind::None : Kind::Raster)
+    , m_image(std::move(image))
+    , m_pending(m_kind == Kind::Raster ? std::move(pending) : nullptr)
+{
+}
+
 Picture::Picture(std::shared_ptr<const VectorGraphic> vector)
     : m_kind(vector ? Kind::Vector : Kind::None)
     , m_vector(std::move(vector))
 {
+}
+
+const QImage& Picture::image() const
+{
+    finish();
+    return m_image;
+}
+
+bool Picture::isComplete() const
+{
+    return !m_pending || m_pending->rowsReady() >= m_image.height();
+}
+
+int Picture::rowsReady() const
+{
+    return m_pending ? qMin(m_pending->rowsReady(), m_image.height()) : m_image.height();
+}
+
+bool Picture::decodeMore(int rows) const
+{
+    if (isComplete())
+        return false;
+    return m_pending->decodeMore(rows) && !isComplete();
+}
+
+void Picture::finish() const
+{
+    while (decodeMore(1 << 20)) {
+    }
 }
 
 int himetricToPixels(double himetric, double dpi)
@@ -66,7 +102,7 @@ void Picture::paint(QPainter& painter, const QRectF& target) const
     case Kind::None:
         break;
     case Kind::Raster:
-        painter.drawImage(target, m_image);
+        painter.drawImage(target, image());
         break;
     case Kind::Vector:
         painter.save();
@@ -79,7 +115,7 @@ void Picture::paint(QPainter& painter, const QRectF& target) const
 void Picture::paintExposed(QPainter& painter, const QRect& exposed) const
 {
     if (m_kind == Kind::Raster) {
-        const QRect part = exposed & m_image.rect();
+        const QRect part = exposed & QRect(0, 0, m_image.width(), rowsReady());
         if (!part.isEmpty())
             painter.drawImage(part.topLeft(), m_image, part);
         return;

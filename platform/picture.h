@@ -25,6 +25,22 @@ public:
     virtual void play(QPainter& painter, const QRectF& target) const = 0;
 };
 
+/// The rest of a raster picture's decoding, done on demand: the picture's image already has
+/// its final size and format, and its rows arrive from the top down. Until then the rows below
+/// rowsReady() hold no pixels and must not be read.
+class PendingRows {
+public:
+    virtual ~PendingRows() = default;
+
+    /// Rows from the top that hold their pixels.
+    virtual int rowsReady() const = 0;
+
+    /// Decodes about `rows` more rows into the image; returns false once every row is there.
+    /// Data that turn out damaged end the decoding: the rows they leave out are filled.
+    /// Must not throw.
+    virtual bool decodeMore(int rows) = 0;
+};
+
 /// The picture object that the loader returns and the picture control holds: empty, a raster
 /// image, or a vector graphic. A cheap, shared, immutable value.
 class Picture {
@@ -35,14 +51,25 @@ public:
     Picture() = default;
     /// A raster picture; a null image gives the empty picture.
     explicit Picture(QImage image);
+    /// A raster picture whose rows below the first few are still to be decoded by `pending`,
+    /// which writes into the same pixels as `image`.
+    Picture(QImage image, std::shared_ptr<PendingRows> pending);
     /// A vector picture; null gives the empty picture.
     explicit Picture(std::shared_ptr<const VectorGraphic> vector);
 
     Kind kind() const { return m_kind; }
     bool isNull() const { return m_kind == Kind::None; }
 
-    /// The pixels of a raster picture (a null image for the others).
-    const QImage& image() const { return m_image; }
+    /// The pixels of a raster picture, all decoded first (a null image for the others).
+    const QImage& image() const;
+
+    /// True unless rows of a raster picture are still to be decoded.
+    bool isComplete() const;
+    /// Rows from the top that hold their pixels (all of them when complete).
+    int rowsReady() const;
+    /// Decodes about `rows` more rows of a raster picture that is not complete yet; returns
+    /// true while rows remain.
+    bool decodeMore(int rows) const;
     /// The graphic of a vector picture (nullptr for the others).
     const VectorGraphic* vector() const { return m_vector.get(); }
 
@@ -58,12 +85,16 @@ public:
     void paint(QPainter& painter, const QRectF& target) const;
 
     /// Draws the picture at its own pixel size with its top-left corner at (0, 0), touching
-    /// only the `exposed` part where the picture is raster (repaints of a large picture).
+    /// only the `exposed` part where the picture is raster (repaints of a large picture). Of a
+    /// raster picture still being decoded it draws the rows that are ready, and decodes no more.
     void paintExposed(QPainter& painter, const QRect& exposed) const;
 
 private:
+    void finish() const;
+
     Kind m_kind = Kind::None;
     QImage m_image;
+    std::shared_ptr<PendingRows> m_pending;
     std::shared_ptr<const VectorGraphic> m_vector;
 };
 

@@ -9,6 +9,14 @@
 
 namespace platform {
 
+namespace {
+
+// Rows of a streamed picture decoded before the loader returns: more than the frame's
+// client area shows at first; the rest follows when the picture is first painted.
+constexpr int FirstRows = 256;
+
+} // namespace
+
 Picture decodePicture(QByteArrayView bytes)
 {
     const PictureFormat format = sniffFormat(bytes.first(qMin<qsizetype>(bytes.size(), 64)));
@@ -47,6 +55,11 @@ Picture LoadPicture(const QString& path)
     const qint64 size = file.size();
     if (size <= 0)
         raise(InvalidPicture);
+
+    // Pictures that can be read as a stream show their top rows first and never hold the
+    // file's bytes in memory beside their pixels.
+    if (auto picture = raster::openStreaming(sniffFormat(file.peek(64)), path, FirstRows))
+        return *std::move(picture);
 
     // Decode straight from the mapped file where the system allows it; the mapping ends
     // with `file`, after the decoder has made its own pixels.

@@ -5,6 +5,7 @@
 #include "screen.h"
 
 #include <QFontMetricsF>
+#include <QLibrary>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPrinter>
@@ -16,16 +17,49 @@
 
 namespace platform {
 
+#ifdef PAVEX_HAVE_CUPS
+namespace {
+
+// The two calls of the CUPS library that find the default destination. The library is
+// loaded on the first print: linked to the program, it and the twenty libraries it needs
+// would be loaded at every start.
+struct CupsCalls {
+    using GetNamedDest = cups_dest_t* (*)(http_t*, const char*, const char*);
+    using FreeDests = void (*)(int, cups_dest_t*);
+    GetNamedDest getNamedDest = nullptr;
+    FreeDests freeDests = nullptr;
+};
+
+const CupsCalls& cupsCalls()
+{
+    static const CupsCalls calls = [] {
+        CupsCalls c;
+        QLibrary library(QStringLiteral("cups"), 2);
+        if (library.load()) {
+            c.getNamedDest = reinterpret_cast<CupsCalls::GetNamedDest>(library.resolve("cupsGetNamedDest"));
+            c.freeDests = reinterpret_cast<CupsCalls::FreeDests>(library.resolve("cupsFreeDests"));
+        }
+        return c;
+    }();
+    return calls;
+}
+
+} // namespace
+#endif
+
 QString defaultPrinterName()
 {
 #ifdef PAVEX_HAVE_CUPS
     // Qt falls back to the first queue when no default is set; the program prints only on
     // the default itself, as CUPS names it.
-    cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, nullptr, nullptr);
+    const CupsCalls& cups = cupsCalls();
+    if (!cups.getNamedDest || !cups.freeDests)
+        return {};
+    cups_dest_t* dest = cups.getNamedDest(CUPS_HTTP_DEFAULT, nullptr, nullptr);
     if (!dest)
         return {};
     const QString name = QString::fromLocal8Bit(dest->name);
-    cupsFreeDests(1, dest);
+    cups.freeDests(1, dest);
     return name;
 #else
     return QPrinterInfo::defaultPrinterName();

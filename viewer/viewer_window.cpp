@@ -14,7 +14,9 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
+#include <QElapsedTimer>
 #include <QPainter>
+#include <QTimer>
 
 using namespace platform;
 
@@ -73,6 +75,29 @@ void PictureBox::paintEvent(QPaintEvent* event)
     QPainter painter(this);
     painter.fillRect(event->rect(), LightGrey);
     m_picture.paintExposed(painter, event->rect());
+    if (!m_picture.isComplete() && !m_decodingScheduled) {
+        m_decodingScheduled = true;
+        QTimer::singleShot(0, this, &PictureBox::continueDecoding);
+    }
+}
+
+void PictureBox::continueDecoding()
+{
+    // Slices short enough that the frame stays responsive while a large picture completes.
+    constexpr int SliceMilliseconds = 15;
+    constexpr int RowsPerStep = 32;
+    m_decodingScheduled = false;
+    const int before = m_picture.rowsReady();
+    QElapsedTimer slice;
+    slice.start();
+    bool more = true;
+    while (more && slice.elapsed() < SliceMilliseconds)
+        more = m_picture.decodeMore(RowsPerStep);
+    update(0, before, width(), m_picture.rowsReady() - before);
+    if (more) {
+        m_decodingScheduled = true;
+        QTimer::singleShot(0, this, &PictureBox::continueDecoding);
+    }
 }
 
 void PictureBox::Picture1_OLEDragDrop(const QMimeData& dropped)

@@ -39,8 +39,13 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    /// Decodes the picture's pending rows a slice at a time between other events, showing
+    /// each slice as it arrives; started by the first paint, so the top rows show first.
+    void continueDecoding();
+
     ViewerFrame& m_frame;
     platform::Picture m_picture;
+    bool m_decodingScheduled = false;
 };
 
 /// The viewer window: a multiple-document child without frame or title bar, light grey,

@@ -4,7 +4,9 @@
 #include "dib.h"
 #include "gif.h"
 #include "ico.h"
+#include "bmp_stream.h"
 #include "jpeg.h"
+#include "jpeg_stream.h"
 
 namespace platform::raster {
 
@@ -27,6 +29,24 @@ QImage decode(PictureFormat format, QByteArrayView bytes)
         break;
     }
     raise(InvalidPicture);
+}
+
+std::optional<Picture> openStreaming(PictureFormat format, const QString& path, int firstRows)
+{
+    switch (format) {
+    case PictureFormat::Jpeg:
+        return openJpeg(path, firstRows);
+    case PictureFormat::Bmp:
+        return openPlainBmp(path, firstRows);
+    case PictureFormat::Gif:
+    case PictureFormat::Icon:
+    case PictureFormat::PlaceableWmf:
+    case PictureFormat::Wmf:
+    case PictureFormat::Emf:
+    case PictureFormat::Unknown:
+        break;
+    }
+    return std::nullopt;
 }
 
 } // namespace platform::raster

@@ -594,6 +594,38 @@ QImage decodeBmp(QByteArrayView file)
     return decode(r.rest(), Layout::File, {}, qint64(offBits) - BitmapFileHeaderSize).image;
 }
 
+std::optional<PlainBitmap> plainBitmap(QByteArrayView head, qint64 fileSize)
+{
+    ByteReader file(head);
+    const quint16 type = file.u16();
+    file.skip(8);
+    const qint64 offBits = file.u32();
+    if (file.failed() || type != BitmapFileType)
+        return std::nullopt;
+    ByteReader r(file.rest());
+    Header h;
+    std::array<quint32, 4> masks{};
+    try {
+        h = readHeader(r, Layout::File);
+        masks = pixelMasks(r, h, Layout::File);
+    } catch (const Error&) {
+        return std::nullopt; // not plain: the whole decoder has its say
+    }
+    const bool plainRgb = h.coding == Coding::Rgb && (h.bitCount == 24 || h.bitCount == 32);
+    const bool plainFields = h.coding == Coding::Bitfields && h.bitCount == 32 && masks[0] == 0xFF0000
+        && masks[1] == 0xFF00 && masks[2] == 0xFF && masks[3] == 0;
+    if (!plainRgb && !plainFields)
+        return std::nullopt;
+    const qint64 stride = strideOf(h.width, h.bitCount);
+    const qint64 rowBytes = h.width * h.bitCount / 8;
+    // The rows must start after the headers and all be in the file.
+    if (offBits < BitmapFileHeaderSize + r.position()
+        || offBits + stride * (h.height - 1) + rowBytes > fileSize)
+        return std::nullopt;
+    checkPictureSize(h.width, h.height, fileSize);
+    return PlainBitmap{int(h.width), int(h.height), h.topDown, h.bitCount, offBits, stride};
+}
+
 QImage decodeDib(QByteArrayView info, QByteArrayView bits)
 {
     return decode(info, bits.isEmpty() ? Layout::Packed : Layout::Separate, bits).image;

@@ -3,6 +3,8 @@
 #include <QByteArrayView>
 #include <QImage>
 
+#include <optional>
+
 namespace platform::raster {
 
 /// Decodes a BMP file: BITMAPFILEHEADER, then a device-independent bitmap (see decodeDib()).
@@ -27,5 +29,23 @@ QImage decodeDib(QByteArrayView info, QByteArrayView bits = {});
 /// that instead, as Windows draws it. A missing mask leaves the pixels opaque. Always
 /// Format_ARGB32. Raises as decodeDib().
 QImage decodeIconDib(QByteArrayView entry);
+
+/// Where the rows of an uncompressed, opaque 24- or 32-bit BMP file lie, for reading them
+/// straight from the file into the picture (they decode to Format_RGB32 exactly as
+/// decodeBmp() would decode them).
+struct PlainBitmap {
+    int width = 0;
+    int height = 0;
+    bool topDown = false;
+    int bitCount = 0;     ///< 24 or 32
+    qint64 offset = 0;    ///< of the first stored row, from the start of the file
+    qint64 stride = 0;    ///< bytes from one stored row to the next
+};
+
+/// The layout of a BMP file whose first bytes are `head` (at least its headers) and whose
+/// size is `fileSize`, when it is a plain bitmap whose every row is in the file; nothing for
+/// any other bitmap, which decodeBmp() decodes whole. Raises OutOfMemory or InvalidPicture
+/// when the picture's size is refused, as decodeBmp() would.
+std::optional<PlainBitmap> plainBitmap(QByteArrayView head, qint64 fileSize);
 
 } // namespace platform::raster

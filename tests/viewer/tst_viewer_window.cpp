@@ -71,6 +71,7 @@ private Q_SLOTS:
     void dropOpensFirstFile();
     void dropWithoutFilesIsIgnored_data();
     void dropWithoutFilesIsIgnored();
+    void streamedPictureCompletesAfterFirstPaint();
     void applicationIcon_data();
     void applicationIcon();
 
@@ -341,6 +342,28 @@ void TestViewerWindow::dropWithoutFilesIsIgnored()
         QCOMPARE(frame.Caption(), u"pavex 2.1"_qs);
         QVERIFY(!frame.hasForm1());
     }
+}
+
+void TestViewerWindow::streamedPictureCompletesAfterFirstPaint()
+{
+    const QString path = testing::writeFile(m_dir.path(), u"tall.jpg"_qs,
+                                            testing::encodeWithQt(testing::gradientImage(40, 3000), "jpeg", 95));
+    ViewerFrame frame;
+    frame.setClientSizeTwips(4680, 3195);
+    frame.eopen(path);
+    const viewer::PictureBox& box = *frame.form1().Picture1;
+    // The caption and sizes are there at once; only the top rows are decoded yet.
+    QCOMPARE(frame.Caption(), u"pavex "_qs + path + u" 40x3000ﾋﾟｸｾﾙ"_qs);
+    QCOMPARE(box.size(), QSize(40, 3000));
+    QVERIFY(!box.picture().isComplete());
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    QTRY_VERIFY(box.picture().isComplete());
+    const QImage shown = frame.form1().Picture1->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage image = box.picture().image();
+    const qreal ratio = shown.devicePixelRatio();
+    for (const int y : {0, 1500, 2999})
+        QCOMPARE(shown.pixel(qFloor(20 * ratio), qFloor(y * ratio)), image.pixel(20, y));
 }
 
 void TestViewerWindow::applicationIcon_data()

@@ -1,0 +1,103 @@
+#include "bmp_stream.h"
+
+#include "../errors.h"
+#include "dib.h"
+#include "pixel_budget.h"
+
+#include <QFile>
+
+#include <memory>
+
+namespace platform::raster {
+
+namespace {
+
+// Enough of a BMP file for every header and the bitfield masks.
+constexpr qint64 HeadBytes = 14 + 124 + 16;
+constexpr QRgb AlphaBits = 0xFF000000;
+
+/// The rows of a plain bitmap, read from the file one by one in picture order.
+class BmpRows final : public PendingRows {
+public:
+    BmpRows(const QString& path, const PlainBitmap& layout) : m_file(path), m_layout(layout) {}
+
+    QFile& file() { return m_file; }
+
+    void start(QImage& image)
+    {
+        m_pixels = image.bits();
+        m_bytesPerLine = image.bytesPerLine();
+    }
+
+    int rowsReady() const override { return m_ready; }
+
+    bool decodeMore(int rows) override
+    {
+        const int stop = qMin(m_layout.height, m_ready + qMax(rows, 1));
+        while (m_ready < stop) {
+            if (!readRow(m_ready))
+                fill(m_ready);
+            ++m_ready;
+        }
+        if (m_ready >= m_layout.height)
+            m_file.close();
+        return m_ready < m_layout.height;
+    }
+
+private:
+    // Reads picture row `y` into its line: the stored bytes go to the end of the line and
+    // spread out to 32 bits from the front, so each byte is read before it is overwritten.
+    bool readRow(int y)
+    {
+        const int stored = m_layout.topDown ? y : m_layout.height - 1 - y;
+        const qint64 bytes = qint64(m_layout.width) * m_layout.bitCount / 8;
+        uchar* line = m_pixels + qsizetype(y) * m_bytesPerLine;
+        auto* out = reinterpret_cast<QRgb*>(line);
+        uchar* in = line + (qint64(m_layout.width) * 4 - bytes);
+        if (!m_file.seek(m_layout.offset + stored * m_layout.stride)
+            || m_file.read(reinterpret_cast<char*>(in), bytes) != bytes)
+            return false;
+        if (m_layout.bitCount == 24) {
+            for (int x = 0; x < m_layout.width; ++x, in += 3)
+                out[x] = AlphaBits | QRgb(in[2]) << 16 | QRgb(in[1]) << 8 | in[0];
+        } else {
+            for (int x = 0; x < m_layout.width; ++x)
+                out[x] |= AlphaBits; // the fourth byte is not alpha in a plain bitmap
+        }
+        return true;
+    }
+
+    // A row the file no longer holds (it shrank since it was measured) shows black.
+    void fill(int y)
+    {
+        auto* out = reinterpret_cast<QRgb*>(m_pixels + qsizetype(y) * m_bytesPerLine);
+        std::fill(out, out + m_layout.width, AlphaBits);
+    }
+
+    QFile m_file;
+    PlainBitmap m_layout;
+    uchar* m_pixels = nullptr;
+    qsizetype m_bytesPerLine = 0;
+    int m_ready = 0;
+};
+
+} // namespace
+
+std::optional<Picture> openPlainBmp(const QString& path, int firstRows)
+{
+    QFile probe(path);
+    if (!probe.open(QIODevice::ReadOnly))
+        raise(PathFileAccessError);
+    const std::optional<PlainBitmap> layout = plainBitmap(probe.read(HeadBytes), probe.size());
+    if (!layout)
+        return std::nullopt;
+    auto rows = std::make_shared<BmpRows>(path, *layout);
+    if (!rows->file().open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        raise(PathFileAccessError);
+    QImage image = allocatePicture(layout->width, layout->height, QImage::Format_RGB32, probe.size());
+    rows->start(image);
+    rows->decodeMore(firstRows);
+    return Picture(std::move(image), std::move(rows));
+}
+
+} // namespace platform::raster
