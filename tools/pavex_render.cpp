@@ -5,6 +5,7 @@
 
 #include <QGuiApplication>
 #include <QImage>
+#include <QImageWriter>
 #include <QPainter>
 
 #include <cstdio>
@@ -57,17 +58,30 @@ int main(int argc, char* argv[])
     if (size.isEmpty())
         return fail(input + u": the picture has no size");
 
-    QImage out(size, QImage::Format_ARGB32_Premultiplied);
-    if (out.isNull())
-        return fail(input + u": the picture is too large to render");
-    out.fill(Qt::transparent);
-    {
-        QPainter painter(&out);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setRenderHint(QPainter::TextAntialiasing);
-        picture.paint(painter, QRectF(QPointF(0, 0), QSizeF(size)));
+    // Fast compression: the files are for looking at and for measuring, not for keeping.
+    constexpr int PngQuality = 80;
+    QImageWriter writer(output, "png");
+    writer.setQuality(PngQuality);
+
+    // A raster picture at its own size is written as it is: no second copy of its pixels.
+    const bool asItIs = picture.kind() == platform::Picture::Kind::Raster && size == picture.image().size();
+    bool written = false;
+    if (asItIs) {
+        written = writer.write(picture.image());
+    } else {
+        QImage out(size, QImage::Format_ARGB32_Premultiplied);
+        if (out.isNull())
+            return fail(input + u": the picture is too large to render");
+        out.fill(Qt::transparent);
+        {
+            QPainter painter(&out);
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.setRenderHint(QPainter::TextAntialiasing);
+            picture.paint(painter, QRectF(QPointF(0, 0), QSizeF(size)));
+        }
+        written = writer.write(out);
     }
-    if (!out.save(output, "PNG"))
+    if (!written)
         return fail(output + u": cannot write");
     return 0;
 }
