@@ -3,6 +3,7 @@
 #include "../byte_reader.h"
 #include "../errors.h"
 #include "jpeg.h"
+#include "jpeg_markers.h"
 #include "pixel_budget.h"
 
 #include <QFile>
@@ -19,128 +20,11 @@ namespace platform::raster {
 
 namespace {
 
-// Markers [ITU-T T.81 Table B.1].
-constexpr int SOI = 0xD8;
-constexpr int EOI = 0xD9;
-constexpr int SOS = 0xDA;
-constexpr int TEM = 0x01;
-constexpr int RST0 = 0xD0;
-constexpr int RST7 = 0xD7;
-constexpr int APP1 = 0xE1;
-constexpr int SOF0 = 0xC0;
-constexpr int SOF15 = 0xCF;
-constexpr int DHT = 0xC4;
-constexpr int JPG = 0xC8;
-constexpr int DAC = 0xCC;
-
-// As many marker segments as any real picture has (ICC profiles split over up to 255 APP2
-// segments included); beyond, libjpeg's marker handling slows to minutes.
-constexpr int MaxSegments = 4096;
+using jpeg::APP1;
+using jpeg::EOI;
 
 constexpr qint64 ReadChunk = 64 * 1024;
 constexpr QRgb DamagedFill = 0xFFC0C0C0; // the picture control's own grey
-
-/// Reads a file byte by byte through a buffer, without mapping it into memory.
-class ChunkReader {
-public:
-    explicit ChunkReader(QIODevice& device) : m_device(device), m_buffer(ReadChunk, Qt::Uninitialized) {}
-
-    /// The next byte, or -1 at the end of the file.
-    int next()
-    {
-        if (m_at == m_end) {
-            const qint64 n = m_device.read(m_buffer.data(), m_buffer.size());
-            if (n <= 0)
-                return -1;
-            m_at = 0;
-            m_end = n;
-        }
-        return quint8(m_buffer[m_at++]);
-    }
-
-    /// Steps to just after the next 0xFF byte; false when the file ends first.
-    bool skipPastFF()
-    {
-        for (;;) {
-            const auto* begin = reinterpret_cast<const uchar*>(m_buffer.constData());
-            const void* hit = std::memchr(begin + m_at, 0xFF, size_t(m_end - m_at));
-            if (hit) {
-                m_at = static_cast<const uchar*>(hit) - begin + 1;
-                return true;
-            }
-            m_at = m_end;
-            if (next() < 0)
-                return false;
-            if (quint8(m_buffer[m_at - 1]) == 0xFF)
-                return true;
-        }
-    }
-
-    /// Skips `count` bytes; false when the file ends first.
-    bool skip(qint64 count)
-    {
-        const qint64 buffered = qMin(count, m_end - m_at);
-        m_at += buffered;
-        count -= buffered;
-        if (count == 0)
-            return true;
-        const qint64 target = m_device.pos() + count;
-        if (target > m_device.size())
-            return false;
-        return m_device.seek(target);
-    }
-
-private:
-    QIODevice& m_device;
-    QByteArray m_buffer;
-    qint64 m_at = 0;
-    qint64 m_end = 0;
-};
-
-// Walks the marker segments of the whole file the way libjpeg's marker reader does: each
-// segment's length must make sense, a frame header must come before the first scan, and
-// the entropy-coded data after each scan run to the next marker. A file cut short is
-// accepted (it decodes partly, as libjpeg pads it); a segment that claims more bytes than
-// the file has, or too many segments, is not.
-bool structureIsSound(QIODevice& device)
-{
-    ChunkReader in(device);
-    if (in.next() != 0xFF || in.next() != SOI)
-        return false;
-    int segments = 0;
-    bool frame = false;
-    bool inScan = false;
-    for (;;) {
-        // Entropy-coded data, or stray bytes that libjpeg steps over, up to the next marker.
-        if (!in.skipPastFF())
-            return frame; // cut short: decodes partly
-        int marker = in.next();
-        while (marker == 0xFF)
-            marker = in.next();
-        if (marker < 0)
-            return frame;
-        if (marker == 0 || marker == TEM || (marker >= RST0 && marker <= RST7))
-            continue; // stuffed byte or restart marker inside the scan data
-        if (marker == EOI)
-            return frame;
-        if (++segments > MaxSegments)
-            return false;
-        const int high = in.next();
-        const int low = in.next();
-        if (high < 0 || low < 0)
-            return inScan;
-        const int length = high << 8 | low;
-        if (length < 2)
-            return false;
-        if (marker >= SOF0 && marker <= SOF15 && marker != DHT && marker != JPG && marker != DAC)
-            frame = true;
-        if (marker == SOS && !frame)
-            return false;
-        if (!in.skip(length - 2))
-            return inScan; // cut short inside a segment: only scan data before it decode
-        inScan = inScan || marker == SOS;
-    }
-}
 
 // The EXIF orientation (1 to 8) of a saved APP1 segment, or 1 when it states none.
 int exifOrientation(jpeg_saved_marker_ptr marker)
@@ -378,7 +262,8 @@ Picture openJpeg(const QString& path, int firstRows)
     QFile& file = rows->file();
     if (!file.open(QIODevice::ReadOnly))
         raise(PathFileAccessError);
-    if (!structureIsSound(file) || !file.seek(0))
+    const jpeg::Structure structure = jpeg::walkSegments(file);
+    if (!structure.sound || structure.segments > jpeg::MaxSegments || !file.seek(0))
         raise(InvalidPicture);
 
     int width = 0;

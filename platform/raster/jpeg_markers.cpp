@@ -1,0 +1,113 @@
+#include "jpeg_markers.h"
+
+#include <QByteArray>
+
+#include <cstring>
+
+namespace platform::raster::jpeg {
+
+namespace {
+
+constexpr qint64 ReadChunk = 64 * 1024;
+
+/// Reads a file byte by byte through a buffer, without mapping it into memory.
+class ChunkReader {
+public:
+    explicit ChunkReader(QIODevice& device) : m_device(device), m_buffer(ReadChunk, Qt::Uninitialized) {}
+
+    /// The next byte, or -1 at the end of the file.
+    int next()
+    {
+        if (m_at == m_end) {
+            const qint64 n = m_device.read(m_buffer.data(), m_buffer.size());
+            if (n <= 0)
+                return -1;
+            m_at = 0;
+            m_end = n;
+        }
+        return quint8(m_buffer[m_at++]);
+    }
+
+    /// Steps to just after the next 0xFF byte; false when the file ends first.
+    bool skipPastFF()
+    {
+        for (;;) {
+            const auto* begin = reinterpret_cast<const uchar*>(m_buffer.constData());
+            const void* hit = std::memchr(begin + m_at, 0xFF, size_t(m_end - m_at));
+            if (hit) {
+                m_at = static_cast<const uchar*>(hit) - begin + 1;
+                return true;
+            }
+            m_at = m_end;
+            if (next() < 0)
+                return false;
+            if (quint8(m_buffer[m_at - 1]) == 0xFF)
+                return true;
+        }
+    }
+
+    /// Skips `count` bytes; false when the file ends first.
+    bool skip(qint64 count)
+    {
+        const qint64 buffered = qMin(count, m_end - m_at);
+        m_at += buffered;
+        count -= buffered;
+        if (count == 0)
+            return true;
+        const qint64 target = m_device.pos() + count;
+        if (target > m_device.size())
+            return false;
+        return m_device.seek(target);
+    }
+
+private:
+    QIODevice& m_device;
+    QByteArray m_buffer;
+    qint64 m_at = 0;
+    qint64 m_end = 0;
+};
+
+} // namespace
+
+Structure walkSegments(QIODevice& device)
+{
+    ChunkReader in(device);
+    Structure found;
+    if (in.next() != 0xFF || in.next() != SOI)
+        return found;
+    int& segments = found.segments;
+    bool frame = false;
+    bool inScan = false;
+    for (;;) {
+        // Entropy-coded data, or stray bytes that libjpeg steps over, up to the next marker.
+        if (!in.skipPastFF())
+            return {frame, segments}; // cut short: decodes partly
+        int marker = in.next();
+        while (marker == 0xFF)
+            marker = in.next();
+        if (marker < 0)
+            return {frame, segments};
+        if (marker == 0 || marker == TEM || (marker >= RST0 && marker <= RST7))
+            continue; // stuffed byte or restart marker inside the scan data
+        if (marker == EOI)
+            return {frame, segments};
+        if (++segments > MaxSegments)
+            return {false, segments};
+        const int high = in.next();
+        const int low = in.next();
+        if (high < 0 || low < 0)
+            return {inScan, segments};
+        const int length = high << 8 | low;
+        if (length < 2)
+            return {false, segments};
+        if (marker >= SOF0 && marker <= SOF15 && marker != DHT && marker != JPG && marker != DAC)
+            frame = true;
+        if (marker == SOS && !frame)
+            return {false, segments};
+        if (!in.skip(length - 2))
+            return {inScan, segments}; // cut short inside a segment: only scan data before it decode
+        inScan = inScan || marker == SOS;
+    }
+}
+
+} // namespace platform::raster::jpeg

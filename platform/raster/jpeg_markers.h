@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QIODevice>
+
+namespace platform::raster::jpeg {
+
+// Markers [ITU-T T.81 Table B.1].
+constexpr int SOI = 0xD8;
+constexpr int EOI = 0xD9;
+constexpr int SOS = 0xDA;
+constexpr int TEM = 0x01;
+constexpr int RST0 = 0xD0;
+constexpr int RST7 = 0xD7;
+constexpr int APP1 = 0xE1;
+constexpr int SOF0 = 0xC0;
+constexpr int SOF15 = 0xCF;
+constexpr int DHT = 0xC4;
+constexpr int JPG = 0xC8;
+constexpr int DAC = 0xCC;
+
+/// As many marker segments as any real picture has (ICC profiles split over up to 255 APP2
+/// segments included); beyond, libjpeg's marker handling slows to minutes.
+constexpr int MaxSegments = 4096;
+
+/// What a walk over a JPEG file's marker segments found.
+struct Structure {
+    /// Each segment's length makes sense, a frame header comes before the first scan, and
+    /// nothing is cut short before the scan data begin. A file cut short inside its scan
+    /// data is sound: it decodes partly, as libjpeg pads it.
+    bool sound = false;
+    /// Marker segments counted; the walk stops one beyond MaxSegments.
+    int segments = 0;
+};
+
+/// Walks the marker segments of the whole file from the device's start, the way libjpeg's
+/// marker reader does: entropy-coded data and stray bytes are stepped over up to the next
+/// marker. Reads in chunks; never holds the file.
+Structure walkSegments(QIODevice& device);
+
+} // namespace platform::raster::jpeg
