@@ -29,6 +29,10 @@ const QHash<QString, QString>& substitutes()
         {QStringLiteral("Times"), QStringLiteral("Liberation Serif")},
         {QStringLiteral("Courier New"), QStringLiteral("Liberation Mono")},
         {QStringLiteral("Courier"), QStringLiteral("Liberation Mono")},
+        // Symbol fonts: their characters are mapped to Unicode, which OpenSymbol covers.
+        {QStringLiteral("Symbol"), QStringLiteral("OpenSymbol")},
+        {QStringLiteral("MT Extra"), QStringLiteral("OpenSymbol")},
+        {QStringLiteral("Euclid Symbol"), QStringLiteral("OpenSymbol")},
     };
     return table;
 }

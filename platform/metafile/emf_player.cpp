@@ -1134,8 +1134,8 @@ std::optional<EmfHeader> readEmfHeader(QByteArrayView data)
     r.u32(); // records
     r.u16(); // handles
     r.u16(); // reserved
-    r.u32(); // description length
-    r.u32(); // description offset
+    const quint32 descriptionLength = r.u32();
+    const quint32 descriptionOffset = r.u32();
     r.u32(); // palette entries
     const double devX = r.i32();
     const double devY = r.i32();
@@ -1147,11 +1147,12 @@ std::optional<EmfHeader> readEmfHeader(QByteArrayView data)
     h.devicePixels = QSizeF(devX, devY);
     h.deviceMillimetres = QSizeF(mmX, mmY);
     // Later headers give the device's size in micrometres as well: finer, where present.
-    if (size >= 108) {
+    // Some writers put the description there instead, so the two sizes must agree.
+    if (size >= 108 && (descriptionLength == 0 || descriptionOffset >= 108)) {
         r.seek(100);
         const double umX = r.i32();
         const double umY = r.i32();
-        if (!r.failed() && umX > 0 && umY > 0)
+        if (!r.failed() && std::abs(umX / 1000 - mmX) <= 1 && std::abs(umY / 1000 - mmY) <= 1)
             h.deviceMillimetres = QSizeF(umX / 1000, umY / 1000);
     }
     // A device of no size gets a 96 dpi screen's proportions.

@@ -20,6 +20,8 @@ namespace {
 constexpr double MmPerInch = 25.4;
 // Font sizes above this many device pixels draw nothing useful and cost a lot.
 constexpr double MaxFontPixels = 20000;
+// The least ink of a pen thinner than a pixel, so that it never vanishes.
+constexpr double MinThinPenInk = 0.15;
 
 bool finite(const QTransform& t)
 {
@@ -435,7 +437,12 @@ QPen GdiCanvas::makePen()
     const double scale = std::sqrt(std::abs(full.determinant()));
     const double wanted = p.width * scale;
     const bool hairline = wanted <= m_hairline * 1.5;
-    QPen pen(p.color, std::max(wanted, m_hairline));
+    QColor color = p.color;
+    // A pen thinner than a pixel still draws one pixel wide, but only with the ink it
+    // covers, as an anti-aliased renderer shows it; only width 0 means "one pixel".
+    if (p.width > 0 && wanted < m_hairline)
+        color.setAlphaF(color.alphaF() * std::max(wanted / m_hairline, MinThinPenInk));
+    QPen pen(color, std::max(wanted, m_hairline));
     pen.setCosmetic(true);
 
     // Windows draws the dashes of pens made by CreatePen only when they are one pixel
