@@ -31,7 +31,6 @@ const QHash<QString, QString>& substitutes()
         {QStringLiteral("Courier"), QStringLiteral("Liberation Mono")},
         // Symbol fonts: their characters are mapped to Unicode, which OpenSymbol covers.
         {QStringLiteral("Symbol"), QStringLiteral("OpenSymbol")},
-        {QStringLiteral("MT Extra"), QStringLiteral("OpenSymbol")},
         {QStringLiteral("Euclid Symbol"), QStringLiteral("OpenSymbol")},
     };
     return table;

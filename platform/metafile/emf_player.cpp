@@ -1184,6 +1184,7 @@ void playEmf(QByteArrayView data, const EmfHeader& header, QPainter& painter, co
         * QTransform::fromScale(target.width() / header.frame.width(),
                                 target.height() / header.frame.height())
         * QTransform::fromTranslate(target.x(), target.y());
+    mapping.himetricPerTargetUnit = header.frame.width() / std::abs(target.width());
     mapping.unitsPerMmX = 100 / hx;
     mapping.unitsPerMmY = 100 / hy;
     try {

@@ -22,6 +22,7 @@ constexpr double MmPerInch = 25.4;
 constexpr double MaxFontPixels = 20000;
 // The least ink of a pen thinner than a pixel, so that it never vanishes.
 constexpr double MinThinPenInk = 0.15;
+constexpr double HairlineHimetric = 1.5;
 
 bool finite(const QTransform& t)
 {
@@ -440,7 +441,10 @@ QPen GdiCanvas::makePen()
     QColor color = p.color;
     // A pen thinner than a pixel still draws one pixel wide, but only with the ink it
     // covers, as an anti-aliased renderer shows it; only width 0 means "one pixel".
-    if (p.width > 0 && wanted < m_hairline)
+    // Pens of a hundredth of a millimetre or less are the writer's "thinnest line".
+    const double himetric = p.width * std::sqrt(std::abs(toTarget().determinant()))
+        * m_mapping.himetricPerTargetUnit;
+    if (p.width > 0 && wanted < m_hairline && himetric >= HairlineHimetric)
         color.setAlphaF(color.alphaF() * std::max(wanted / m_hairline, MinThinPenInk));
     QPen pen(color, std::max(wanted, m_hairline));
     pen.setCosmetic(true);
@@ -889,6 +893,11 @@ void GdiCanvas::textOut(QPointF reference, const QString& rawText, const std::ve
     QString face = f.face;
     if (face.startsWith(u'@')) // vertical variant of a CJK face
         face.remove(0, 1);
+    // MathType's "MT Extra" has code points of its own (accents, arrows over letters) that
+    // no installed face shows; drawing them as Symbol characters would put wrong glyphs
+    // over the equation, so they are left out.
+    if (face.compare(u"MT Extra", Qt::CaseInsensitive) == 0)
+        return;
     const bool symbol = isSymbolFont(face, f.charSet);
     const QString text = symbol ? symbolToUnicode(rawText) : rawText;
     if (m_dc.textAlign & TA_UPDATECP)

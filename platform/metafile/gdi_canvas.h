@@ -26,6 +26,8 @@ struct DeviceMapping {
     /// WMF: MM_TEXT scales by window and viewport like MM_ANISOTROPIC (a WMF has no device
     /// of its own; its window is always mapped onto the picture's frame).
     bool scaledTextMode = false;
+    /// The physical size of one unit of the painter's coordinates, in HIMETRIC.
+    double himetricPerTargetUnit = 2540.0 / 96;
 };
 
 /// The state of a device context that SaveDC saves and RestoreDC restores.

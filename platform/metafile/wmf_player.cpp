@@ -880,6 +880,7 @@ void playWmf(QByteArrayView data, const WmfHeader& header, QPainter& painter, co
     mapping.deviceToTarget = QTransform::fromScale(target.width() / std::abs(frame.width()),
                                                    target.height() / std::abs(frame.height()))
         * QTransform::fromTranslate(target.x(), target.y());
+    mapping.himetricPerTargetUnit = wmfExtentHimetric(header).width() / std::abs(target.width());
     mapping.unitsPerMmX = mapping.unitsPerMmY = header.unitsPerInch / 25.4;
     mapping.scaledTextMode = true;
     try {
