@@ -16,3 +16,4 @@ cmake --build "$build" -j "$jobs"
 
 echo "== tests"
 (cd "$build" && ctest --output-on-failure -j "$jobs" --timeout 900)
+bash fuzz/run.sh short

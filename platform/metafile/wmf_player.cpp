@@ -94,7 +94,6 @@ constexpr quint32 WMF_EMF_COMMENT = 0x43464D57; // "WMFC"
 
 constexpr quint32 PlaceableKey = 0x9AC6CDD7;
 constexpr qsizetype PlaceableSize = 22;
-constexpr qsizetype MetaHeaderSize = 18;
 // Records played at most: far more than any real picture, few enough to end in seconds.
 constexpr qint64 MaxRecords = 4'000'000;
 // A standard WMF larger than this many pixels is scaled down to fit.
