@@ -11,6 +11,8 @@ packages=(
     # Latin faces and a symbol face for metafiles
     fonts-ipafont-gothic fonts-ipafont-mincho fonts-liberation2 fonts-dejavu-core
     fonts-opensymbol fontconfig
+    # Chinese faces for metafile text in the GB2312 and Big5 character sets
+    fonts-wqy-microhei
     # end-to-end tests: a virtual X server, input and window tools, screenshots
     xvfb xauth xdotool x11-utils imagemagick
     # printing: a CUPS daemon with a PDF queue, and the tools that read a PDF back

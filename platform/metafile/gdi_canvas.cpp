@@ -210,6 +210,41 @@ QFont::StyleHint styleHintOf(int pitchAndFamily)
     }
 }
 
+// `path` (in device pixels) with the points of its horizontal and vertical line edges moved
+// to the nearest pixel centre.
+QPainterPath snappedToPixels(const QPainterPath& path)
+{
+    const int n = path.elementCount();
+    std::vector<QPointF> points(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i)
+        points[size_t(i)] = path.elementAt(i);
+    auto lineBetween = [&](int a, int b) {
+        return b >= 0 && b < n && path.elementAt(std::max(a, b)).isLineTo();
+    };
+    for (int i = 0; i < n; ++i) {
+        if (path.elementAt(i).isCurveTo() || (i > 0 && path.elementAt(i).type == QPainterPath::CurveToDataElement))
+            continue;
+        const QPointF p = path.elementAt(i);
+        bool snapX = false;
+        bool snapY = false;
+        for (const int j : {i - 1, i + 1}) {
+            if (!lineBetween(i, j))
+                continue;
+            const QPointF q = path.elementAt(j);
+            snapX = snapX || std::abs(p.x() - q.x()) < 1e-6;
+            snapY = snapY || std::abs(p.y() - q.y()) < 1e-6;
+        }
+        if (snapX)
+            points[size_t(i)].setX(std::round(p.x()) + 0.5);
+        if (snapY)
+            points[size_t(i)].setY(std::round(p.y()) + 0.5);
+    }
+    QPainterPath out = path;
+    for (int i = 0; i < n; ++i)
+        out.setElementPositionAt(i, points[size_t(i)].x(), points[size_t(i)].y());
+    return out;
+}
+
 } // namespace
 
 GdiCanvas::GdiCanvas(QPainter& painter, const QRectF& target, const DeviceMapping& mapping)
@@ -576,6 +611,16 @@ void GdiCanvas::strokeShape(const QPainterPath& path)
     pen.setColor(mixColor(mix, pen.color()));
     m_painter.setPen(pen);
     m_painter.setBrush(Qt::NoBrush);
+    const QPaintEngine* engine = m_painter.paintEngine();
+    if (pen.widthF() <= m_hairline && engine && engine->type() == QPaintEngine::Raster) {
+        // On pixels, a one-pixel line along x or y is drawn through the pixels' centres, so
+        // it stays crisp instead of smearing over two half-inked rows.
+        const QTransform drawing = m_painter.transform();
+        m_painter.setTransform(QTransform());
+        m_painter.drawPath(snappedToPixels(drawing.map(path)));
+        m_painter.setTransform(drawing);
+        return;
+    }
     m_painter.drawPath(path);
 }
 
