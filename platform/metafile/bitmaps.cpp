@@ -2,6 +2,7 @@
 
 #include "byte_reader.h"
 #include "platform/errors.h"
+#include "platform/raster/decoders.h"
 #include "platform/raster/dib.h"
 
 namespace platform::metafile {
@@ -10,6 +11,8 @@ namespace {
 
 constexpr quint32 BI_RGB = 0;
 constexpr quint32 BI_BITFIELDS = 3;
+constexpr quint32 BI_JPEG = 4;
+constexpr quint32 BI_PNG = 5;
 
 // Bytes of one row of `width` pixels at `bitCount`, padded to 32 bits; 0 on overflow.
 qint64 stride(qint64 width, int bitCount)
@@ -148,6 +151,14 @@ QImage decodeMetafileDib(QByteArrayView info, QByteArrayView bits, quint32 usage
             return alpha;
     }
     try {
+        // A DIB can carry a whole JPEG or PNG file as its pixels ([MS-WMF] 2.1.1.7).
+        if (g.compression == BI_JPEG)
+            return raster::decode(PictureFormat::Jpeg, bits.isEmpty() ? info.sliced(std::min<qsizetype>(40, info.size())) : bits);
+        if (g.compression == BI_PNG) {
+            QImage png;
+            png.loadFromData(bits.isEmpty() ? info.sliced(std::min<qsizetype>(40, info.size())) : bits, "PNG");
+            return png;
+        }
         if (usage == DIB_PAL_COLORS && g.bitCount <= 8) {
             const QByteArray fixed = withPaletteColors(info, g, palette);
             if (fixed.isEmpty())

@@ -138,6 +138,7 @@ constexpr quint32 EMR_COLORMATCHTOTARGETW = 121;
 constexpr quint32 EMR_CREATECOLORSPACEW = 122;
 
 constexpr quint32 EmfSignature = 0x464D4520; // " EMF"
+constexpr quint32 GM_ADVANCED = 2;
 constexpr quint32 StockObjectFlag = 0x80000000;
 constexpr qint64 MaxRecords = 4'000'000;
 
@@ -861,7 +862,7 @@ void EmfPlayer::createDibBrush(quint32 type, ByteReader& r)
 void EmfPlayer::extTextOut(bool wide, ByteReader& r)
 {
     readRectL(r); // bounds
-    r.u32();      // iGraphicsMode
+    const bool advanced = r.u32() == GM_ADVANCED;
     r.f32();      // exScale
     r.f32();      // eyScale
     // EmrText ([MS-EMF] 2.2.5)
@@ -899,11 +900,11 @@ void EmfPlayer::extTextOut(bool wide, ByteReader& r)
         text.reserve(qsizetype(chars));
         for (quint32 i = 0; i < chars; ++i)
             text.append(QChar(char16_t(string.u16())));
-        m_canvas.textOut(reference, text, dx, options, box);
+        m_canvas.textOut(reference, text, dx, options, box, advanced);
     } else {
         const DecodedText text = decodeWithAdvances(string.data(), f.charSet,
                                                     isSymbolFont(f.face, f.charSet), dx);
-        m_canvas.textOut(reference, text.text, text.dx, options, box);
+        m_canvas.textOut(reference, text.text, text.dx, options, box, advanced);
     }
 }
 
@@ -912,9 +913,9 @@ void EmfPlayer::smallTextOut(ByteReader& r)
     const QPointF reference = readPointL(r);
     const quint32 chars = r.u32();
     const quint32 options = r.u32();
-    r.u32(); // iGraphicsMode
-    r.f32();
-    r.f32();
+    const bool advanced = r.u32() == GM_ADVANCED;
+    r.f32(); // exScale
+    r.f32(); // eyScale
     std::optional<QRectF> box;
     if (!(options & ETO_NO_RECT)) {
         const QRectF rect = readRectL(r);
@@ -934,7 +935,7 @@ void EmfPlayer::smallTextOut(ByteReader& r)
         for (quint32 i = 0; i < chars; ++i)
             text.append(QChar(char16_t(units.u16())));
     }
-    m_canvas.textOut(reference, text, {}, options, box);
+    m_canvas.textOut(reference, text, {}, options, box, advanced);
 }
 
 void EmfPlayer::blt(quint32 type, ByteReader& r)
@@ -979,9 +980,14 @@ void EmfPlayer::blt(quint32 type, ByteReader& r)
         return;
     // The source rectangle is in the source device's logical units; writers use the
     // identity or a scale there.
-    const QRectF source = xformSrc.isInvertible() && !xformSrc.isIdentity()
+    QRectF source = xformSrc.isInvertible() && !xformSrc.isIdentity()
         ? xformSrc.mapRect(QRectF(xSrc, ySrc, cxSrc, cySrc))
         : QRectF(xSrc, ySrc, cxSrc, cySrc);
+    // BitBlt copies the destination's extent of source pixels; writers that put a small
+    // bitmap behind a large destination mean the bitmap itself, scaled over it.
+    if (type == EMR_BITBLT && !QRectF(image.rect()).contains(source))
+        source = QRectF(source.topLeft(), QPointF(image.width(), image.height())).normalized()
+                     .intersected(QRectF(image.rect()));
     if (type == EMR_TRANSPARENTBLT) {
         // Pixels of the transparent colour (the "rop") are left out.
         const QColor key = colorFromRef(rop);

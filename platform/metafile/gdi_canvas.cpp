@@ -921,7 +921,7 @@ void GdiCanvas::setPixel(QPointF p, const QColor& color)
 // -------------------------------------------------------------------------------- text
 
 void GdiCanvas::textOut(QPointF reference, const QString& rawText, const std::vector<double>& dx,
-                        quint32 options, const std::optional<QRectF>& rect)
+                        quint32 options, const std::optional<QRectF>& rect, bool advancedMode)
 {
     if (!usable())
         return;
@@ -1021,7 +1021,7 @@ void GdiCanvas::textOut(QPointF reference, const QString& rawText, const std::ve
     // transform turns it too.
     double angle = f.escapement / 10.0;
     const QTransform& w = m_dc.world;
-    if (std::abs(w.m12()) > 1e-9 || std::abs(w.m21()) > 1e-9)
+    if (advancedMode && (std::abs(w.m12()) > 1e-9 || std::abs(w.m21()) > 1e-9))
         angle -= std::atan2(w.m12(), w.m11()) * 180 / std::numbers::pi;
     const QPointF origin = L.map(reference);
     QTransform textToTarget;

@@ -125,9 +125,11 @@ public:
     void setPixel(QPointF p, const QColor& color);
 
     /// ExtTextOut: `dx` holds the advance of each character in logical units (empty: the
-    /// font's own advances); `rect` the clipping or opaquing rectangle of `options`.
+    /// font's own advances); `rect` the clipping or opaquing rectangle of `options`. In the
+    /// advanced graphics mode the world transform turns the glyphs; in the compatible mode
+    /// (all WMF text) it moves only the reference point and the glyphs stay upright.
     void textOut(QPointF reference, const QString& text, const std::vector<double>& dx,
-                 quint32 options, const std::optional<QRectF>& rect);
+                 quint32 options, const std::optional<QRectF>& rect, bool advancedMode = false);
 
     /// Fills a region given in logical units (`deviceUnits`: in device units) with `brush`.
     void fillRegion(const QPainterPath& region, const GdiBrush& brush, bool deviceUnits);
