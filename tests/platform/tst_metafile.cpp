@@ -137,6 +137,10 @@ private Q_SLOTS:
     void textHeightSign();
     void textDxSpreadsCharacters();
     void escapementTurnsText();
+    void compatibleTextStaysUpright();
+    void hairlinesFillWholePixels();
+    void thinPensKeepTheirShareOfInk();
+    void embeddedEmfIsShown();
     void ownSize_data();
     void ownSize();
     void refused_data();
@@ -470,6 +474,57 @@ void TestMetafile::escapementTurnsText()
     QVERIFY(near(box.pixelColor(72, 72), White));
 }
 
+void TestMetafile::compatibleTextStaysUpright()
+{
+    // A world transform turning a quarter: advanced-mode text turns with it, compatible-mode
+    // text only has its reference point moved.
+    auto ink = [](int mode) {
+        return inkBox(render(EmfWriter().setWorldTransform(0, 1, -1, 0, 96, 0)
+                                 .createFont(1, -16, u"Arial"_qs).selectObject(1).setBkMode(TRANSPARENT)
+                                 .textOut(10, 80, u"HHHH"_qs, 0, {}, {}, mode).finish()));
+    };
+    const QRect compatible = ink(1);
+    const QRect advanced = ink(2);
+    QVERIFY(compatible.width() > 2 * compatible.height());
+    QVERIFY(advanced.height() > 2 * advanced.width());
+}
+
+void TestMetafile::hairlinesFillWholePixels()
+{
+    // A one-pixel pen along a row of pixels inks that row, not half of two rows.
+    const QImage image = render(EmfWriter().moveTo(10, 48).lineTo(80, 48).moveTo(48, 10).lineTo(48, 30).finish());
+    QVERIFY2(qGray(image.pixel(40, 48)) < 64, qPrintable(QString::number(qGray(image.pixel(40, 48)))));
+    QVERIFY(qGray(image.pixel(40, 47)) > 200 && qGray(image.pixel(40, 49)) > 200);
+    QVERIFY(qGray(image.pixel(48, 20)) < 64);
+    QVERIFY(qGray(image.pixel(47, 20)) > 200 && qGray(image.pixel(49, 20)) > 200);
+}
+
+void TestMetafile::thinPensKeepTheirShareOfInk()
+{
+    // Logical units of 1/100 pixel: a pen 25 units wide is a quarter of a pixel.
+    auto grey = [](int width) {
+        const QImage image = render(EmfWriter().setMapMode(MM_ANISOTROPIC).setWindowExt(9600, 9600)
+                                        .setViewportExt(96, 96).createPen(1, PS_SOLID, width, Black)
+                                        .selectObject(1).moveTo(1000, 4800).lineTo(8000, 4800).finish());
+        return qGray(image.pixel(40, 48));
+    };
+    QVERIFY(grey(0) < 64);             // width 0: one full pixel
+    const int quarter = grey(25);
+    QVERIFY2(quarter > 150 && quarter < 230, qPrintable(QString::number(quarter)));
+    QVERIFY(grey(300) < 64);           // three pixels
+}
+
+void TestMetafile::embeddedEmfIsShown()
+{
+    const QByteArray emf = emfWith(Green).rectangle(0, 0, 96, 96).finish();
+    const QImage image = render(wmfWith(Red).embedEmf(emf).rectangle(0, 0, 1440, 1440).finish());
+    QVERIFY(near(image.pixelColor(48, 48), Green));
+    // A piece missing: the WMF's own records draw.
+    QByteArray broken = wmfWith(Red).embedEmf(emf).rectangle(0, 0, 1440, 1440).finish();
+    broken.replace(broken.indexOf("WMFC"), 4, "XXXX");
+    QVERIFY(near(render(broken).pixelColor(48, 48), Red));
+}
+
 void TestMetafile::ownSize_data()
 {
     QTest::addColumn<QByteArray>("file");
@@ -493,6 +548,10 @@ void TestMetafile::ownSize_data()
     QTest::newRow("standard WMF: a large window is scaled to 1024 pixels")
         << WmfWriter({}, 0, false).setWindowExt(4800, 1792).rectangle(0, 0, 10, 10).finish()
         << QSize(1024, 382) << QSize(2048, 765) << QSizeF(27093.3, 10115.4);
+    QTest::newRow("standard WMF: no window, the bounds of the drawing")
+        << WmfWriter({}, 0, false).createBrush(BS_SOLID, Red).selectObject(0).createPen(PS_NULL, 0, Black)
+               .selectObject(1).rectangle(10, 10, 110, 60).finish()
+        << QSize(100, 50) << QSize(200, 100) << QSizeF(2645.8, 1322.9);
     QTest::newRow("standard WMF: the window set before drawing starts")
         << WmfWriter({}, 0, false).setWindowExt(200, 100).setWindowExt(96, 48).rectangle(0, 0, 10, 10)
                .setWindowExt(5000, 5000).finish()

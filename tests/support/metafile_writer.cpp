@@ -188,6 +188,20 @@ WmfWriter& WmfWriter::extTextOut(int x, int y, const QByteArray& text, int optio
     return record(0x0A32, b);
 }
 
+WmfWriter& WmfWriter::embedEmf(const QByteArray& emf, int chunk)
+{
+    const int count = int((emf.size() + chunk - 1) / chunk);
+    for (int i = 0; i < count; ++i) {
+        const QByteArray part = emf.mid(qsizetype(i) * chunk, chunk);
+        Bytes comment;
+        comment.u32(0x43464D57).u32(1).u32(0x10000).u16(0).u32(0).u32(quint32(count));
+        comment.u32(quint32(part.size())).u32(quint32(emf.size() - qsizetype(i) * chunk - part.size()));
+        comment.u32(quint32(emf.size())).raw(part);
+        record(0x0626, Bytes().u16(0x000F).u16(int(comment.size())).raw(comment.data()));
+    }
+    return *this;
+}
+
 WmfWriter& WmfWriter::stretchDib(int x, int y, int w, int h, const QByteArray& dib, int srcW,
                                  int srcH)
 {
@@ -334,14 +348,14 @@ EmfWriter& EmfWriter::modifyWorldTransform(float m11, float m12, float m21, floa
 }
 
 EmfWriter& EmfWriter::textOut(int x, int y, const QString& text, int options, QRect rect,
-                              const QList<int>& dx)
+                              const QList<int>& dx, int graphicsMode)
 {
     // Offsets count from the record's start: head 8, bounds 16, mode and scales 12,
     // EmrText 40, then the string (padded to 4) and the advances.
     const quint32 offString = 76;
     const quint32 stringBytes = quint32((text.size() * 2 + 3) / 4 * 4);
     Bytes b;
-    b.longs({0, 0, 0, 0}).u32(1).f32(1).f32(1);
+    b.longs({0, 0, 0, 0}).u32(quint32(graphicsMode)).f32(1).f32(1);
     b.i32(x).i32(y).u32(quint32(text.size())).u32(offString).u32(quint32(options));
     b.longs({rect.left(), rect.top(), rect.right() + 1, rect.bottom() + 1});
     b.u32(dx.isEmpty() ? 0 : offString + stringBytes);

@@ -79,6 +79,8 @@ public:
     WmfWriter& textOut(int x, int y, const QByteArray& text);
     WmfWriter& extTextOut(int x, int y, const QByteArray& text, int options = 0,
                           QRect rect = {}, const QList<int>& dx = {});
+    /// The META_ESCAPE comments that carry `emf` whole, in chunks of `chunk` bytes.
+    WmfWriter& embedEmf(const QByteArray& emf, int chunk = 100);
     /// META_STRETCHDIB of a packed DIB into (x, y, w, h) with SRCCOPY.
     WmfWriter& stretchDib(int x, int y, int w, int h, const QByteArray& dib, int srcW, int srcH);
 
@@ -144,9 +146,10 @@ public:
     EmfWriter& endPath() { return longs(60, {}); }
     EmfWriter& fillPath() { return longs(62, {0, 0, 0, 0}); }
     EmfWriter& selectClipPath(int mode) { return longs(67, {mode}); }
-    /// EMR_EXTTEXTOUTW at (x, y); `dx` the advances, or none.
+    /// EMR_EXTTEXTOUTW at (x, y); `dx` the advances, or none; graphics mode 1 (compatible)
+    /// or 2 (advanced).
     EmfWriter& textOut(int x, int y, const QString& text, int options = 0, QRect rect = {},
-                       const QList<int>& dx = {});
+                       const QList<int>& dx = {}, int graphicsMode = 1);
     /// EMR_STRETCHDIBITS of a packed DIB (header and pixels) into (x, y, w, h).
     EmfWriter& stretchDibits(int x, int y, int w, int h, const QByteArray& dib, int srcW,
                              int srcH, quint32 rop = 0x00CC0020);
