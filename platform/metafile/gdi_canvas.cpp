@@ -3,7 +3,10 @@
 #include "text_decoding.h"
 #include "platform/fonts.h"
 
+#include <QFontDatabase>
 #include <QFontMetricsF>
+#include <QGlyphRun>
+#include <QRawFont>
 #include <QPaintDevice>
 #include <QPaintEngine>
 #include <QPainter>
@@ -23,6 +26,8 @@ constexpr double MaxFontPixels = 20000;
 // The least ink of a pen thinner than a pixel, so that it never vanishes.
 constexpr double MinThinPenInk = 0.15;
 constexpr double HairlineHimetric = 1.5;
+// Glyphs in the standard Macintosh order that TrueType faces begin with.
+constexpr char16_t StandardGlyphCount = 258;
 
 bool finite(const QTransform& t)
 {
@@ -920,45 +925,16 @@ void GdiCanvas::setPixel(QPointF p, const QColor& color)
 
 // -------------------------------------------------------------------------------- text
 
-void GdiCanvas::textOut(QPointF reference, const QString& rawText, const std::vector<double>& dx,
-                        quint32 options, const std::optional<QRectF>& rect, bool advancedMode)
+std::optional<QFont> GdiCanvas::realizeFont(const QString& family, double ys, double xs) const
 {
-    if (!usable())
-        return;
-    const QTransform L = toTarget();
-    if (rect && (options & ETO_OPAQUE) && !m_pathOpen) {
-        setPainterTransform(L);
-        m_painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-        m_painter.fillPath(rectPath(*rect), m_dc.bkColor);
-    }
-    if (rawText.isEmpty() || (options & ETO_GLYPH_INDEX))
-        return;
-
+    // The font's em height in our units, then its point size on our device.
     const GdiFont& f = m_dc.font;
-    QString face = f.face;
-    if (face.startsWith(u'@')) // vertical variant of a CJK face
-        face.remove(0, 1);
-    // MathType's "MT Extra" has code points of its own (accents, arrows over letters) that
-    // no installed face shows; drawing them as Symbol characters would put wrong glyphs
-    // over the equation, so they are left out.
-    if (face.compare(u"MT Extra", Qt::CaseInsensitive) == 0)
-        return;
-    const bool symbol = isSymbolFont(face, f.charSet);
-    const QString text = symbol ? symbolToUnicode(rawText) : rawText;
-    if (m_dc.textAlign & TA_UPDATECP)
-        reference = m_dc.currentPos;
-
-    // Realize the font: its em height in our units, then its point size on our device.
-    QFont font(installedFace(face.isEmpty() ? QStringLiteral("Arial") : face));
+    QFont font(family);
     font.setStyleHint(styleHintOf(f.pitchAndFamily));
-    if (symbol)
-        font.setFamily(installedFace(QStringLiteral("Symbol")));
     font.setWeight(QFont::Weight(std::clamp(f.weight == 0 ? 400 : f.weight, 1, 1000)));
     font.setItalic(f.italic);
     font.setKerning(false);
     font.setHintingPreference(QFont::PreferNoHinting);
-    const double ys = yScale(L);
-    const double xs = xScale(L);
     const QPaintDevice* device = m_painter.device();
     const double dpi = device ? device->logicalDpiY() : 96.0;
     const double base = std::sqrt(std::abs(m_painterBase.determinant()));
@@ -976,9 +952,10 @@ void GdiCanvas::textOut(QPointF reference, const QString& rawText, const std::ve
         em = 16 * std::abs(m_mapping.deviceToTarget.m22());
     }
     if (!(em * base > 0.05) || em * base > MaxFontPixels)
-        return;
+        return std::nullopt;
     font.setPointSizeF(em * 72 / dpi);
     if (f.width != 0) {
+        // A width asks for the average character width: stretch the face to it.
         const QFontMetricsF wm(font, device);
         const double average = wm.averageCharWidth();
         const double wanted = std::abs(f.width) * xs;
@@ -988,7 +965,65 @@ void GdiCanvas::textOut(QPointF reference, const QString& rawText, const std::ve
                 font.setStretch(std::clamp(stretch, 1, 4000));
         }
     }
+    return font;
+}
+
+void GdiCanvas::textOut(QPointF reference, const QString& rawText, const std::vector<double>& dx,
+                        quint32 options, const std::optional<QRectF>& rect, bool advancedMode)
+{
+    if (!usable())
+        return;
+    const QTransform L = toTarget();
+    if (rect && (options & ETO_OPAQUE) && !m_pathOpen) {
+        setPainterTransform(L);
+        m_painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        m_painter.fillPath(rectPath(*rect), m_dc.bkColor);
+    }
+    if (rawText.isEmpty())
+        return;
+
+    const GdiFont& f = m_dc.font;
+    QString face = f.face;
+    if (face.startsWith(u'@')) // vertical variant of a CJK face
+        face.remove(0, 1);
+    // MathType's "MT Extra" has code points of its own (accents, arrows over letters) that
+    // no installed face shows; drawing them as Symbol characters would put wrong glyphs
+    // over the equation, so they are left out.
+    if (face.compare(u"MT Extra", Qt::CaseInsensitive) == 0)
+        return;
+    const bool symbol = isSymbolFont(face, f.charSet);
+    const QString family = installedFace(face.isEmpty() ? QStringLiteral("Arial") : face);
+    // Glyph indexes name glyphs of the writer's font. TrueType faces, and the metric-
+    // compatible faces that stand in for them, share the order of the first 258 glyphs
+    // (the standard Macintosh set: ASCII and the common Latin letters); beyond it the
+    // same index is another glyph, so such text is left out rather than garbled.
+    const bool glyphIndexes = options & ETO_GLYPH_INDEX;
+    if (glyphIndexes
+        && (symbol || m_pathOpen || !QFontDatabase::hasFamily(family)
+            || std::any_of(rawText.begin(), rawText.end(),
+                           [](QChar g) { return g.unicode() >= StandardGlyphCount; })))
+        return;
+    const QString text = symbol ? symbolToUnicode(rawText) : rawText;
+    if (m_dc.textAlign & TA_UPDATECP)
+        reference = m_dc.currentPos;
+
+    const double ys = yScale(L);
+    const double xs = xScale(L);
+    const std::optional<QFont> realized = realizeFont(symbol ? installedFace(QStringLiteral("Symbol")) : family, ys, xs);
+    if (!realized)
+        return;
+    const QFont& font = *realized;
+    const QPaintDevice* device = m_painter.device();
     const QFontMetricsF fm(font, device);
+    QRawFont raw;
+    QList<quint32> glyphs;
+    QList<QPointF> glyphAdvances;
+    if (glyphIndexes) {
+        raw = QRawFont::fromFont(font);
+        for (const QChar unit : text)
+            glyphs.append(unit.unicode());
+        glyphAdvances = raw.advancesForGlyphIndexes(glyphs);
+    }
 
     // Advances along the baseline, in our units.
     const qsizetype n = text.size();
@@ -998,11 +1033,14 @@ void GdiCanvas::textOut(QPointF reference, const QString& rawText, const std::ve
         double advance = 0;
         if (useDx)
             advance = i < qsizetype(dx.size()) ? dx[size_t(i)] * xs : 0;
+        else if (glyphIndexes)
+            advance = (i < glyphAdvances.size() ? glyphAdvances[i].x() : 0) + m_dc.textCharExtra * xs;
         else
             advance = fm.horizontalAdvance(text.at(i)) + m_dc.textCharExtra * xs;
         pos[size_t(i) + 1] = pos[size_t(i)] + advance;
     }
-    const double width = useDx ? pos[size_t(n)] : fm.horizontalAdvance(text) + m_dc.textCharExtra * xs * n;
+    const double width = useDx || glyphIndexes ? pos[size_t(n)]
+                                               : fm.horizontalAdvance(text) + m_dc.textCharExtra * xs * n;
 
     double x0 = 0;
     const quint32 h = m_dc.textAlign & TA_HORIZONTAL_MASK;
@@ -1034,10 +1072,10 @@ void GdiCanvas::textOut(QPointF reference, const QString& rawText, const std::ve
     }
 
     if (m_pathOpen) {
-        QPainterPath glyphs;
+        QPainterPath outlines;
         for (qsizetype i = 0; i < n; ++i)
-            glyphs.addText(QPointF(x0 + pos[size_t(i)], y0), font, text.at(i));
-        m_path.addPath(textToTarget.map(glyphs));
+            outlines.addText(QPointF(x0 + pos[size_t(i)], y0), font, text.at(i));
+        m_path.addPath(textToTarget.map(outlines));
         return;
     }
 
@@ -1054,7 +1092,16 @@ void GdiCanvas::textOut(QPointF reference, const QString& rawText, const std::ve
                            m_dc.bkColor);
     m_painter.setFont(font);
     m_painter.setPen(m_dc.textColor);
-    if (useDx) {
+    if (glyphIndexes) {
+        QList<QPointF> positions;
+        for (qsizetype i = 0; i < n; ++i)
+            positions.append(QPointF(x0 + pos[size_t(i)], y0));
+        QGlyphRun run;
+        run.setRawFont(raw);
+        run.setGlyphIndexes(glyphs);
+        run.setPositions(positions);
+        m_painter.drawGlyphRun(QPointF(0, 0), run);
+    } else if (useDx) {
         for (qsizetype i = 0; i < n; ++i) {
             qsizetype len = 1;
             // Keep surrogate pairs and combining marks with their base character.

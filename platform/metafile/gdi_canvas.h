@@ -2,6 +2,7 @@
 
 #include "gdi_objects.h"
 
+#include <QFont>
 #include <QImage>
 #include <QPainterPath>
 #include <QPointF>
@@ -188,6 +189,9 @@ private:
     QPainterPath frameTargetPath() const;
     void setPainterTransform(const QTransform& t);
     QBrush patternBrush(const GdiBrush& brush);
+    /// The selected font as a QFont of `family` sized for our device, given the mapping's
+    /// scales along x and y; nullopt when it would be invisibly small or absurdly large.
+    std::optional<QFont> realizeFont(const QString& family, double ys, double xs) const;
 
     QPainter& m_painter;
     QRectF m_target;

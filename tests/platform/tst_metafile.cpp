@@ -138,6 +138,7 @@ private Q_SLOTS:
     void textDxSpreadsCharacters();
     void escapementTurnsText();
     void compatibleTextStaysUpright();
+    void glyphIndexText();
     void hairlinesFillWholePixels();
     void thinPensKeepTheirShareOfInk();
     void embeddedEmfIsShown();
@@ -487,6 +488,22 @@ void TestMetafile::compatibleTextStaysUpright()
     const QRect advanced = ink(2);
     QVERIFY(compatible.width() > 2 * compatible.height());
     QVERIFY(advanced.height() > 2 * advanced.width());
+}
+
+void TestMetafile::glyphIndexText()
+{
+    constexpr int ETO_GLYPH_INDEX = 0x10;
+    auto ink = [](const QString& glyphs) {
+        return inkBox(render(EmfWriter().createFont(1, -24, u"Arial"_qs).selectObject(1).setBkMode(TRANSPARENT)
+                                 .textOut(10, 10, glyphs, ETO_GLYPH_INDEX).finish()));
+    };
+    // Glyphs 43 are "H" in the standard order TrueType faces begin with.
+    const QRect standard = ink(QString(2, QChar(43)));
+    const QRect text = inkBox(render(EmfWriter().createFont(1, -24, u"Arial"_qs).selectObject(1)
+                                         .setBkMode(TRANSPARENT).textOut(10, 10, u"HH"_qs).finish()));
+    QCOMPARE(standard, text);
+    // Beyond that set an index means another glyph in another face: nothing is drawn.
+    QVERIFY(ink(QString(QChar(43)) + QChar(1500)).isEmpty());
 }
 
 void TestMetafile::hairlinesFillWholePixels()
