@@ -333,6 +333,13 @@ void TestMetafile::drawsEmf_data()
         << emfWith().setMapMode(MM_ANISOTROPIC).setWindowExt(96, -96).setViewportExt(96, 96)
                .pie(QRect(0, -96, 96, 96), {96, -48}, {48, 0}).finish()
         << Probes{{{70, 26}, Red}, {{26, 70}, White}};
+    QTest::newRow("round rectangle leaves its corners")
+        << emfWith().longs(44, {0, 0, 96, 96, 48, 48}).finish()
+        << Probes{{{48, 48}, Red}, {{48, 3}, Red}, {{3, 3}, White}, {{92, 92}, White}};
+    QTest::newRow("Bezier curve")
+        << EmfWriter().createPen(1, PS_SOLID, 8, Blue).selectObject(1)
+               .record(2, Bytes().longs({0, 0, 0, 0}).u32(4).longs({0, 48, 0, 0, 96, 0, 96, 48})).finish()
+        << Probes{{{48, 12}, Blue}, {{48, 30}, White}, {{48, 3}, White}};
     QTest::newRow("stock null brush")
         << emfWith().selectObject(NullBrush).rectangle(0, 0, 96, 96).finish()
         << Probes{{{48, 48}, White}};
