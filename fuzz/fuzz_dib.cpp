@@ -11,6 +11,8 @@
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Qt's warnings about odd fonts and images would flood the log and slow the runs.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
     static QGuiApplication app(*argc, *argv);
     return 0;
 }

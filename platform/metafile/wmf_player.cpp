@@ -715,12 +715,15 @@ void WmfPlayer::createPatternBrush(quint16 function, ByteReader& r)
         const quint16 style = r.u16();
         const quint16 usage = r.u16();
         const QByteArrayView rest = r.bytes(r.remaining());
-        if (style == BS_PATTERN) {
+        // BS_PATTERN should carry a Bitmap16, but writers put DIBs there too: a DIB starts
+        // with the size of its header. A monochrome BS_PATTERN bitmap paints in the text
+        // and background colours; a DIB pattern in the colours of its own table.
+        if (dibGeometry(rest).valid()) {
+            b.pattern = decodeMetafileDib(rest, {}, style == BS_PATTERN ? DIB_RGB_COLORS : usage, dc.palette);
+            b.monochrome = style == BS_PATTERN && dibGeometry(rest).bitCount == 1;
+        } else {
             b.pattern = decodeBitmap16(rest, Qt::black, Qt::white);
             b.monochrome = true;
-        } else {
-            b.pattern = decodeMetafileDib(rest, {}, usage, dc.palette);
-            b.monochrome = dibGeometry(rest).bitCount == 1;
         }
     }
     if (b.pattern.isNull())
