@@ -486,7 +486,11 @@ QPen GdiCanvas::makePen()
         * m_mapping.himetricPerTargetUnit;
     if (p.width > 0 && wanted < m_hairline && himetric >= HairlineHimetric)
         color.setAlphaF(color.alphaF() * std::max(wanted / m_hairline, MinThinPenInk));
-    QPen pen(color, std::max(wanted, m_hairline));
+    // A pen wider than the picture covers all of it: no wider, so that an absurd width
+    // costs no more than a reasonable one.
+    const QRectF device = m_painterBase.mapRect(m_target);
+    const double widest = 2 * std::hypot(device.width(), device.height()) + 16 * m_hairline;
+    QPen pen(color, std::clamp(wanted, m_hairline, widest));
     pen.setCosmetic(true);
 
     // Windows draws the dashes of pens made by CreatePen only when they are one pixel

@@ -4,6 +4,7 @@
 #include "platform/picture_loader.h"
 #include "support/metafile_writer.h"
 
+#include <QElapsedTimer>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QProcess>
@@ -148,6 +149,7 @@ private Q_SLOTS:
     void refused();
     void damagedRecordsAreSkippedOrEndThePicture_data();
     void damagedRecordsAreSkippedOrEndThePicture();
+    void absurdPenWidthStaysCheap();
     void playsIntoAnyRectangle();
     void printsAsVectors();
 };
@@ -721,6 +723,27 @@ void TestMetafile::damagedRecordsAreSkippedOrEndThePicture()
     QFETCH(QColor, drawn);
     const QImage image = render(file);
     QVERIFY(near(image.pixelColor(48, 48), drawn));
+}
+
+void TestMetafile::absurdPenWidthStaysCheap()
+{
+    // A pen 167772161 units wide covers everything; stroking its full width took a tenth of
+    // a second a line (a fuzzer's find), so 300 lines must stay well under that.
+    EmfWriter e(QRect(0, 0, 25033, 17335), {1280, 1024}, {338, 270});
+    e.setMapMode(MM_ISOTROPIC).setWindowExt(3294, -2281).setViewportExt(947, -657);
+    e.createPen(1, PS_SOLID, 167772161, Blue).selectObject(1);
+    for (int i = 0; i < 300; ++i)
+        e.moveTo(i * 37 % 3294, 0).lineTo(i * 37 % 3294 + 10, 2281);
+    const platform::Picture picture = load(e.finish());
+    QImage image(64, 48, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QElapsedTimer clock;
+    clock.start();
+    QPainter painter(&image);
+    picture.paint(painter, QRectF(0, 0, 64, 48));
+    painter.end();
+    QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(near(image.pixelColor(32, 24), Blue));
 }
 
 void TestMetafile::playsIntoAnyRectangle()
