@@ -29,6 +29,20 @@ const QHash<QString, QString>& substitutes()
         {QStringLiteral("Times"), QStringLiteral("Liberation Serif")},
         {QStringLiteral("Courier New"), QStringLiteral("Liberation Mono")},
         {QStringLiteral("Courier"), QStringLiteral("Liberation Mono")},
+        // Chinese faces: one face covers both the simplified and the traditional ones.
+        {QStringLiteral("宋体"), QStringLiteral("WenQuanYi Micro Hei")},
+        {QStringLiteral("SimSun"), QStringLiteral("WenQuanYi Micro Hei")},
+        {QStringLiteral("新宋体"), QStringLiteral("WenQuanYi Micro Hei")},
+        {QStringLiteral("NSimSun"), QStringLiteral("WenQuanYi Micro Hei")},
+        {QStringLiteral("黑体"), QStringLiteral("WenQuanYi Micro Hei")},
+        {QStringLiteral("SimHei"), QStringLiteral("WenQuanYi Micro Hei")},
+        {QStringLiteral("新細明體"), QStringLiteral("WenQuanYi Micro Hei")},
+        {QStringLiteral("PMingLiU"), QStringLiteral("WenQuanYi Micro Hei")},
+        {QStringLiteral("細明體"), QStringLiteral("WenQuanYi Micro Hei")},
+        {QStringLiteral("MingLiU"), QStringLiteral("WenQuanYi Micro Hei")},
+        // Symbol fonts: their characters are mapped to Unicode, which OpenSymbol covers.
+        {QStringLiteral("Symbol"), QStringLiteral("OpenSymbol")},
+        {QStringLiteral("Euclid Symbol"), QStringLiteral("OpenSymbol")},
     };
     return table;
 }

@@ -2,6 +2,7 @@
 
 #include "errors.h"
 #include "picture_format.h"
+#include "metafile/metafile.h"
 #include "raster/decoders.h"
 
 #include <QFile>
@@ -26,8 +27,7 @@ Picture decodePicture(QByteArrayView bytes)
     case PictureFormat::PlaceableWmf:
     case PictureFormat::Wmf:
     case PictureFormat::Emf:
-        // Metafiles have no player yet.
-        break;
+        return Picture(metafile::loadMetafile(format, bytes));
     case PictureFormat::Bmp:
     case PictureFormat::Gif:
     case PictureFormat::Jpeg:

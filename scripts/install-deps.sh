@@ -13,6 +13,8 @@ packages=(
     fonts-opensymbol fontconfig
     # run time: the URL opener that the About window's link hands the home page to
     xdg-utils
+    # Chinese faces for metafile text in the GB2312 and Big5 character sets
+    fonts-wqy-microhei
     # end-to-end tests: a virtual X server, input and window tools, screenshots
     xvfb xauth xdotool x11-utils imagemagick
     # printing: a CUPS daemon with a PDF queue, and the tools that read a PDF back

@@ -17,3 +17,4 @@ cmake --build "$build" -j "$jobs"
 echo "== tests"
 (cd "$build" && ctest --output-on-failure -j "$jobs" --timeout 900)
 bash scripts/run-sanitize.sh "${build}-sanitize"
+bash fuzz/run.sh short

@@ -1,0 +1,222 @@
+#include "bitmaps.h"
+
+#include "byte_reader.h"
+#include "platform/errors.h"
+#include "platform/raster/decoders.h"
+#include "platform/raster/dib.h"
+
+namespace platform::metafile {
+
+namespace {
+
+constexpr quint32 BI_RGB = 0;
+constexpr quint32 BI_BITFIELDS = 3;
+constexpr quint32 BI_JPEG = 4;
+constexpr quint32 BI_PNG = 5;
+
+// Bytes of one row of `width` pixels at `bitCount`, padded to 32 bits; 0 on overflow.
+qint64 stride(qint64 width, int bitCount)
+{
+    if (width <= 0 || bitCount <= 0 || width > (qint64(1) << 31))
+        return 0;
+    return ((width * bitCount + 31) / 32) * 4;
+}
+
+// The number of colour-table entries of a DIB header.
+qint64 colorEntries(const DibGeometry& g, quint32 clrUsed)
+{
+    if (clrUsed)
+        return clrUsed;
+    return g.bitCount <= 8 ? qint64(1) << g.bitCount : 0;
+}
+
+// A copy of `info` whose colour table of palette indexes (16 bits each) is replaced by the
+// palette's colours, so the decoder sees an ordinary DIB.
+QByteArray withPaletteColors(QByteArrayView info, const DibGeometry& g, const GdiPalette& palette)
+{
+    ByteReader r(info);
+    const quint32 headerSize = r.u32();
+    if (headerSize < 40 || g.bitCount > 8)
+        return {};
+    r.seek(32);
+    const qint64 entries = colorEntries(g, r.u32());
+    if (entries > 256)
+        return {};
+    r.seek(headerSize);
+    QByteArray out(info.data(), qsizetype(headerSize));
+    for (qint64 i = 0; i < entries; ++i) {
+        const quint16 index = r.u16();
+        const QRgb c = index < palette.entries.size() ? palette.entries[index] : 0;
+        const char quad[4] = {char(qBlue(c)), char(qGreen(c)), char(qRed(c)), 0};
+        out.append(quad, 4);
+    }
+    if (r.failed())
+        return {};
+    // The pixels, where they follow the table.
+    out.append(info.sliced(r.pos()));
+    // Tell the decoder how many entries the table now has.
+    const quint32 used = quint32(entries);
+    for (int i = 0; i < 4; ++i)
+        out[32 + i] = char((used >> (8 * i)) & 0xFF);
+    return out;
+}
+
+// A 32-bit BI_RGB DIB with its alpha bytes as they are (premultiplied, as AlphaBlend wants).
+QImage decodeAlpha32(QByteArrayView info, QByteArrayView bits, const DibGeometry& g)
+{
+    ByteReader header(info);
+    const quint32 headerSize = header.u32();
+    header.seek(32);
+    const quint32 clrUsed = header.u32();
+    if (header.failed() || headerSize < 40 || clrUsed > 256)
+        return {};
+    const qint64 rowBytes = stride(g.width, 32);
+    const qint64 rows = g.height < 0 ? -g.height : g.height;
+    // Without separate bits the pixels follow the header, its masks and its colours.
+    const qint64 masks = headerSize == 40 && g.compression == BI_BITFIELDS ? 12 : 0;
+    const qint64 offset = headerSize + masks + 4 * qint64(clrUsed);
+    if (bits.isEmpty() && offset > info.size())
+        return {};
+    const QByteArrayView pixels = bits.isEmpty() ? info.sliced(qsizetype(offset)) : bits;
+    if (rowBytes == 0 || pixels.size() / rowBytes < rows)
+        return {};
+    QImage image(int(g.width), int(rows), QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull())
+        return {};
+    bool anyAlpha = false;
+    for (qint64 y = 0; y < rows; ++y) {
+        const qint64 source = g.height > 0 ? rows - 1 - y : y;
+        ByteReader row(pixels.sliced(qsizetype(source * rowBytes), qsizetype(rowBytes)));
+        auto* out = reinterpret_cast<QRgb*>(image.scanLine(int(y)));
+        for (qint64 x = 0; x < g.width; ++x) {
+            const quint8 b = row.u8();
+            const quint8 gr = row.u8();
+            const quint8 r = row.u8();
+            const quint8 a = row.u8();
+            anyAlpha = anyAlpha || a != 0;
+            // Premultiplied channels cannot exceed alpha; clamp what a writer got wrong.
+            out[x] = qRgba(std::min(r, a), std::min(gr, a), std::min(b, a), a);
+        }
+    }
+    // A bitmap whose alpha bytes are all zero has no alpha at all.
+    if (!anyAlpha)
+        return {};
+    return image;
+}
+
+} // namespace
+
+DibGeometry dibGeometry(QByteArrayView info)
+{
+    ByteReader r(info);
+    DibGeometry g;
+    const quint32 headerSize = r.u32();
+    if (headerSize == 12) {
+        g.width = r.u16();
+        g.height = r.i16();
+        r.u16(); // planes
+        g.bitCount = r.u16();
+    } else if (headerSize >= 40) {
+        g.width = r.i32();
+        g.height = r.i32();
+        r.u16();
+        g.bitCount = r.u16();
+        g.compression = r.u32();
+    }
+    if (r.failed())
+        return {};
+    return g;
+}
+
+QRectF dibSourceRect(QByteArrayView info, double x, double y, double w, double h)
+{
+    const DibGeometry g = dibGeometry(info);
+    if (g.height > 0)
+        y = double(g.height) - y - h;
+    return QRectF(x, y, w, h);
+}
+
+QImage decodeMetafileDib(QByteArrayView info, QByteArrayView bits, quint32 usage,
+                         const GdiPalette& palette, bool keepAlpha)
+{
+    const DibGeometry g = dibGeometry(info);
+    if (!g.valid())
+        return {};
+    const qint64 rows = g.height < 0 ? -g.height : g.height;
+    if (g.width > MaxBitmapPixels || rows > MaxBitmapPixels / g.width)
+        return {};
+    if (keepAlpha && g.bitCount == 32 && (g.compression == BI_RGB || g.compression == BI_BITFIELDS)) {
+        QImage alpha = decodeAlpha32(info, bits, g);
+        if (!alpha.isNull())
+            return alpha;
+    }
+    try {
+        // A DIB can carry a whole JPEG or PNG file as its pixels ([MS-WMF] 2.1.1.7).
+        if (g.compression == BI_JPEG)
+            return raster::decode(PictureFormat::Jpeg, bits.isEmpty() ? info.sliced(std::min<qsizetype>(40, info.size())) : bits);
+        if (g.compression == BI_PNG) {
+            QImage png;
+            png.loadFromData(bits.isEmpty() ? info.sliced(std::min<qsizetype>(40, info.size())) : bits, "PNG");
+            return png;
+        }
+        if (usage == DIB_PAL_COLORS && g.bitCount <= 8) {
+            const QByteArray fixed = withPaletteColors(info, g, palette);
+            if (fixed.isEmpty())
+                return {};
+            return raster::decodeDib(fixed, bits);
+        }
+        return raster::decodeDib(info, bits);
+    } catch (const Error&) {
+        return {};
+    }
+}
+
+QImage decodeBitmap16(QByteArrayView bitmap, const QColor& foreground, const QColor& background)
+{
+    ByteReader r(bitmap);
+    r.i16(); // type
+    const qint64 width = r.i16();
+    const qint64 height = r.i16();
+    const qint64 widthBytes = r.i16();
+    const int planes = r.u8();
+    const int bitsPixel = r.u8();
+    if (r.failed() || width <= 0 || height <= 0 || planes != 1 || widthBytes <= 0)
+        return {};
+    if (bitsPixel != 1 && bitsPixel != 8 && bitsPixel != 24 && bitsPixel != 32)
+        return {};
+    if (widthBytes * 8 < width * bitsPixel || width > MaxBitmapPixels / height)
+        return {};
+    // The pixel rows follow the 10-byte header, top row first, each widthBytes long.
+    const QByteArrayView bits = bitmap.sliced(10);
+    if (bits.size() / widthBytes < height)
+        return {};
+    QImage image(int(width), int(height), QImage::Format_RGB32);
+    if (image.isNull())
+        return {};
+    for (qint64 y = 0; y < height; ++y) {
+        const QByteArrayView row = bits.sliced(qsizetype(y * widthBytes), qsizetype(widthBytes));
+        auto* out = reinterpret_cast<QRgb*>(image.scanLine(int(y)));
+        for (qint64 x = 0; x < width; ++x) {
+            switch (bitsPixel) {
+            case 1: {
+                const bool set = (quint8(row[qsizetype(x / 8)]) >> (7 - x % 8)) & 1;
+                out[x] = (set ? background : foreground).rgb();
+                break;
+            }
+            case 8: {
+                const int v = quint8(row[qsizetype(x)]);
+                out[x] = qRgb(v, v, v);
+                break;
+            }
+            default: {
+                const qsizetype at = qsizetype(x * (bitsPixel / 8));
+                out[x] = qRgb(quint8(row[at + 2]), quint8(row[at + 1]), quint8(row[at]));
+                break;
+            }
+            }
+        }
+    }
+    return image;
+}
+
+} // namespace platform::metafile

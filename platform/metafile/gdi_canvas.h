@@ -1,0 +1,213 @@
+#pragma once
+
+#include "gdi_objects.h"
+
+#include <QFont>
+#include <QImage>
+#include <QPainterPath>
+#include <QPointF>
+#include <QPolygonF>
+#include <QRectF>
+#include <QTransform>
+
+#include <optional>
+#include <vector>
+
+class QPainter;
+
+namespace platform::metafile {
+
+/// How a metafile's device units land on the painter.
+struct DeviceMapping {
+    /// Device units to the painter's coordinates (before the painter's own transform).
+    QTransform deviceToTarget;
+    /// Device units per millimetre, for the fixed mapping modes (MM_LOMETRIC ... MM_TWIPS).
+    double unitsPerMmX = 96 / 25.4;
+    double unitsPerMmY = 96 / 25.4;
+    /// WMF: MM_TEXT scales by window and viewport like MM_ANISOTROPIC (a WMF has no device
+    /// of its own; its window is always mapped onto the picture's frame).
+    bool scaledTextMode = false;
+    /// The physical size of one unit of the painter's coordinates, in HIMETRIC.
+    double himetricPerTargetUnit = 2540.0 / 96;
+};
+
+/// The state of a device context that SaveDC saves and RestoreDC restores.
+struct DcState {
+    int mapMode = MM_TEXT;
+    QPointF windowOrg{0, 0};
+    QPointF windowExt{1, 1};
+    QPointF viewportOrg{0, 0};
+    QPointF viewportExt{1, 1};
+    QTransform world;
+
+    GdiPen pen;
+    GdiBrush brush;
+    GdiFont font;
+    GdiPalette palette;
+
+    QColor textColor = Qt::black;
+    QColor bkColor = Qt::white;
+    int bkMode = OPAQUE;
+    quint32 textAlign = 0;
+    int polyFillMode = ALTERNATE;
+    int rop2 = R2_COPYPEN;
+    int arcDirection = AD_COUNTERCLOCKWISE;
+    double textCharExtra = 0;
+    double miterLimit = 10;
+    QPointF currentPos{0, 0};
+    QPointF brushOrg{0, 0};
+
+    /// The clip region and the meta region in the painter's coordinates; none = no clip.
+    std::optional<QPainterPath> clip;
+    std::optional<QPainterPath> metaClip;
+};
+
+/// The kinds of elliptic arc figures.
+enum class ArcKind { Arc, ArcTo, Chord, Pie };
+
+/// A device context over a QPainter: the drawing state of a metafile (mapping, world
+/// transform, selected objects, clip, path) and the GDI drawing operations, in logical units.
+/// WMF and EMF players parse records and call it. Nothing here throws.
+class GdiCanvas {
+public:
+    GdiCanvas(QPainter& painter, const QRectF& target, const DeviceMapping& mapping);
+    ~GdiCanvas();
+    GdiCanvas(const GdiCanvas&) = delete;
+    GdiCanvas& operator=(const GdiCanvas&) = delete;
+
+    /// The current state; setters below keep derived values up to date, so change the
+    /// mapping only through them.
+    DcState& dc() { return m_dc; }
+    const DcState& dc() const { return m_dc; }
+
+    // Mapping ([MS-EMF] 2.3.11, [MS-WMF] 2.3.5)
+    void setMapMode(int mode);
+    void setWindowOrg(QPointF org);
+    void setWindowExt(QPointF ext);
+    void setViewportOrg(QPointF org);
+    void setViewportExt(QPointF ext);
+    void offsetWindowOrg(QPointF delta);
+    void offsetViewportOrg(QPointF delta);
+    void scaleWindowExt(double xNum, double xDenom, double yNum, double yDenom);
+    void scaleViewportExt(double xNum, double xDenom, double yNum, double yDenom);
+    void setWorldTransform(const QTransform& world);
+    /// MWT_IDENTITY 1, MWT_LEFTMULTIPLY 2, MWT_RIGHTMULTIPLY 3, MWT_SET 4.
+    void modifyWorldTransform(const QTransform& xform, quint32 mode);
+
+    /// Saves the state; nesting deeper than MaxSaveDepth is ignored.
+    void saveDc();
+    /// Restores a saved state: negative `which` counts back from the latest, positive is
+    /// an absolute level; an unknown level changes nothing.
+    void restoreDc(int which);
+    static constexpr int MaxSaveDepth = 1024;
+
+    void selectPen(const GdiPen& pen) { m_dc.pen = pen; }
+    void selectBrush(const GdiBrush& brush) { m_dc.brush = brush; }
+    void selectFont(const GdiFont& font) { m_dc.font = font; }
+    void selectPalette(const GdiPalette& palette) { m_dc.palette = palette; }
+
+    // Drawing, in logical units
+    void moveTo(QPointF p);
+    void lineTo(QPointF p);
+    void polyline(const QPolygonF& points);
+    void polylineTo(const QPolygonF& points);
+    void polygon(const QPolygonF& points);
+    void polyPolygon(const std::vector<QPolygonF>& polygons);
+    void polyPolyline(const std::vector<QPolygonF>& polylines);
+    void polyBezier(const QPolygonF& points);
+    void polyBezierTo(const QPolygonF& points);
+    /// PolyDraw: point types PT_MOVETO 6, PT_LINETO 2, PT_BEZIERTO 4, | PT_CLOSEFIGURE 1.
+    void polyDraw(const QPolygonF& points, const std::vector<quint8>& types);
+    void rectangle(const QRectF& box);
+    void roundRect(const QRectF& box, QSizeF corner);
+    void ellipse(const QRectF& box);
+    void arc(ArcKind kind, const QRectF& box, QPointF start, QPointF end);
+    void angleArc(QPointF center, double radius, double startDeg, double sweepDeg);
+    void setPixel(QPointF p, const QColor& color);
+
+    /// ExtTextOut: `dx` holds the advance of each character in logical units (empty: the
+    /// font's own advances); `rect` the clipping or opaquing rectangle of `options`. In the
+    /// advanced graphics mode the world transform turns the glyphs; in the compatible mode
+    /// (all WMF text) it moves only the reference point and the glyphs stay upright.
+    void textOut(QPointF reference, const QString& text, const std::vector<double>& dx,
+                 quint32 options, const std::optional<QRectF>& rect, bool advancedMode = false);
+
+    /// Fills a region given in logical units (`deviceUnits`: in device units) with `brush`.
+    void fillRegion(const QPainterPath& region, const GdiBrush& brush, bool deviceUnits);
+    /// Outlines a region with `brush`, `size` being the frame's width and height in logical
+    /// units.
+    void frameRegion(const QPainterPath& region, const GdiBrush& brush, QSizeF size,
+                     bool deviceUnits);
+    void invertRegion(const QPainterPath& region, bool deviceUnits);
+    /// Fills a logical path with `brush` (a gradient, say) as the current mix mode allows.
+    void fillGradient(const QPainterPath& logicalPath, const QBrush& brush);
+
+    /// A pattern block transfer (PatBlt) of the current brush with ternary `rop`.
+    void patBlt(const QRectF& box, quint32 rop);
+    /// Draws `image` part `source` (image pixels) into `box` (logical) with ternary `rop`;
+    /// `constantAlpha` 0..255 scales the image's opacity.
+    void drawImage(const QRectF& box, const QImage& image, const QRectF& source, quint32 rop,
+                   int constantAlpha = 255);
+
+    // Paths ([MS-EMF] 2.3.10)
+    void beginPath();
+    void endPath();
+    void abortPath();
+    void closeFigure();
+    void fillPath();
+    void strokePath();
+    void strokeAndFillPath();
+    void flattenPath();
+    void widenPath();
+    void selectClipPath(int mode);
+    bool recordingPath() const { return m_pathOpen; }
+
+    // Clipping
+    void intersectClipRect(const QRectF& box);
+    void excludeClipRect(const QRectF& box);
+    /// Combines `region` (logical units, or device units with `deviceUnits`) into the clip;
+    /// no region with RGN_COPY resets the clip.
+    void selectClipRegion(const std::optional<QPainterPath>& region, int mode, bool deviceUnits);
+    void offsetClip(QPointF delta);
+    void setMetaRegion();
+
+    /// Logical units to the painter's coordinates.
+    const QTransform& toTarget();
+
+private:
+    void mappingChanged() { m_toTargetValid = false; }
+    bool usable();
+    QPen makePen();
+    void applyRop2(int rop2);
+    void fillShape(const QPainterPath& logicalPath, const GdiBrush& brush);
+    void strokeShape(const QPainterPath& logicalPath);
+    void drawShape(const QPainterPath& logicalPath, bool fill, bool closedFigure);
+    void addToPath(const QPainterPath& logicalPath, bool connectFromCurrent);
+    QPainterPath arcPath(ArcKind kind, const QRectF& box, QPointF start, QPointF end);
+    void combineClip(const QPainterPath& targetPath, int mode);
+    void applyClip();
+    QPainterPath frameTargetPath() const;
+    void setPainterTransform(const QTransform& t);
+    QBrush patternBrush(const GdiBrush& brush);
+    /// The selected font as a QFont of `family` sized for our device, given the mapping's
+    /// scales along x and y; nullopt when it would be invisibly small or absurdly large.
+    std::optional<QFont> realizeFont(const QString& family, double ys, double xs) const;
+
+    QPainter& m_painter;
+    QRectF m_target;
+    DeviceMapping m_mapping;
+    QTransform m_painterBase;
+    double m_hairline = 1;
+    DcState m_dc;
+    std::vector<DcState> m_saved;
+    QTransform m_toTarget;
+    bool m_toTargetValid = false;
+    bool m_clipApplied = false;
+
+    // The path under construction (painter coordinates).
+    bool m_pathOpen = false;
+    QPainterPath m_path;
+    bool m_pathClosedFigure = true;
+};
+
+} // namespace platform::metafile
