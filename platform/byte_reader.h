@@ -4,11 +4,14 @@
 #include <QtEndian>
 #include <QtGlobal>
 
+#include <cstring>
+
 namespace platform {
 
-/// Little-endian reader (big-endian on request) over untrusted bytes that it does not own. Every read is
-/// bounds-checked: a read past the end yields 0 (or an empty view), reads nothing, and latches
-/// failed(), which stays set; callers check failed() once after a group of reads.
+/// Little-endian reader (big-endian on request) over untrusted bytes that it does not own.
+/// Every read is bounds-checked: a read past the end yields 0 (or an empty view), reads
+/// nothing, and latches failed(), which stays set; from then on every read fails the same
+/// way, so callers check failed() once after a group of reads.
 class ByteReader {
 public:
     ByteReader() = default;
@@ -25,6 +28,14 @@ public:
     /// segments, PNG chunks).
     quint16 u16be() { return qFromBigEndian(read<quint16>()); }
     quint32 u32be() { return qFromBigEndian(read<quint32>()); }
+    /// An IEEE single-precision value.
+    float f32()
+    {
+        const quint32 bits = u32();
+        float value = 0;
+        std::memcpy(&value, &bits, sizeof value);
+        return value;
+    }
 
     /// The next `size` bytes (a view into the same data); empty and failed when fewer remain.
     QByteArrayView bytes(qint64 size)
@@ -64,6 +75,22 @@ public:
             m_pos = offset;
     }
 
+    /// The `size` bytes at `offset` from the start, as a reader of their own (a failed reader
+    /// when they do not lie inside); this reader's position does not change.
+    ByteReader at(qint64 offset, qint64 size) const
+    {
+        ByteReader out;
+        if (offset < 0 || size < 0 || offset > m_data.size() || size > m_data.size() - offset) {
+            out.m_failed = true;
+            return out;
+        }
+        out.m_data = m_data.sliced(offset, size);
+        return out;
+    }
+
+    /// True when `size` more bytes can be read (never once the reader has failed).
+    bool has(qint64 size) const { return !m_failed && size >= 0 && size <= remaining(); }
+
     /// Everything from the current position to the end (does not move).
     QByteArrayView rest() const { return m_data.sliced(m_pos); }
     /// All the bytes the reader covers.
@@ -71,7 +98,8 @@ public:
 
     qint64 position() const { return m_pos; }
     qint64 size() const { return m_data.size(); }
-    qint64 remaining() const { return m_data.size() - m_pos; }
+    /// Bytes left to read; 0 once the reader has failed, so that no loop over the rest goes on.
+    qint64 remaining() const { return m_failed ? 0 : m_data.size() - m_pos; }
     bool atEnd() const { return m_pos >= m_data.size(); }
 
     /// True once any read, take, skip or seek went out of bounds (or fail() was called).
@@ -80,10 +108,11 @@ public:
     void fail() { m_failed = true; }
 
 private:
-    // True when `size` more bytes exist; otherwise latches the failure.
+    // True when `size` more bytes exist and nothing failed before; otherwise latches the
+    // failure.
     bool claim(qint64 size)
     {
-        if (size < 0 || size > m_data.size() - m_pos) {
+        if (m_failed || size < 0 || size > m_data.size() - m_pos) {
             m_failed = true;
             return false;
         }

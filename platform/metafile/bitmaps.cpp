@@ -1,6 +1,6 @@
 #include "bitmaps.h"
 
-#include "byte_reader.h"
+#include "../byte_reader.h"
 #include "platform/errors.h"
 #include "platform/raster/decoders.h"
 #include "platform/raster/dib.h"
@@ -53,7 +53,7 @@ QByteArray withPaletteColors(QByteArrayView info, const DibGeometry& g, const Gd
     if (r.failed())
         return {};
     // The pixels, where they follow the table.
-    out.append(info.sliced(r.pos()));
+    out.append(info.sliced(r.position()));
     // Tell the decoder how many entries the table now has.
     const quint32 used = quint32(entries);
     for (int i = 0; i < 4; ++i)

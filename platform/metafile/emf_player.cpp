@@ -1,7 +1,7 @@
 #include "emf_player.h"
 
 #include "bitmaps.h"
-#include "byte_reader.h"
+#include "../byte_reader.h"
 #include "gdi_canvas.h"
 #include "object_table.h"
 #include "text_decoding.h"
@@ -243,7 +243,7 @@ void EmfPlayer::play(ByteReader records)
         if (size < 8 || size % 4 != 0 || size - 8 > quint64(records.remaining()))
             return;
         // The record's reader spans its head too: its offsets count from there.
-        ByteReader r = records.at(quint64(records.pos()) - 8, size);
+        ByteReader r = records.at(quint64(records.position()) - 8, size);
         records.skip(size - 8);
         if (type == EMR_EOF)
             return;

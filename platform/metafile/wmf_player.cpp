@@ -1,7 +1,7 @@
 #include "wmf_player.h"
 
 #include "bitmaps.h"
-#include "byte_reader.h"
+#include "../byte_reader.h"
 #include "gdi_canvas.h"
 #include "object_table.h"
 #include "text_decoding.h"
@@ -756,7 +756,7 @@ std::optional<WmfHeader> readWmfHeader(QByteArrayView data)
     const quint16 headerWords = r.u16();
     if (r.failed() || (type != 1 && type != 2) || headerWords < 9)
         return std::nullopt;
-    header.recordsStart = r.pos() - 4 + qsizetype(headerWords) * 2;
+    header.recordsStart = r.position() - 4 + qsizetype(headerWords) * 2;
     if (header.recordsStart > data.size())
         return std::nullopt;
     if (!header.placeable) {

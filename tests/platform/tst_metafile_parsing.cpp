@@ -1,6 +1,6 @@
 // The metafile player's parsing pieces: the bounds-checked reader, the object table's slots,
 // and the decoding of 8-bit text by character set.
-#include "platform/metafile/byte_reader.h"
+#include "platform/byte_reader.h"
 #include "platform/metafile/gdi_objects.h"
 #include "platform/metafile/object_table.h"
 #include "platform/metafile/text_decoding.h"
@@ -8,6 +8,7 @@
 #include <QTest>
 
 using namespace platform::metafile;
+using platform::ByteReader;
 
 class TestMetafileParsing : public QObject {
     Q_OBJECT
