@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Builds the picture loader's raster decoders and their tests with AddressSanitizer and
 # UndefinedBehaviorSanitizer (clang) in a build folder of their own, and runs those tests:
-# the decoder tables and the corpus of real files, damaged ones included.
+# the decoder tables, the streamed pictures, the loader and the corpus of real files, damaged
+# ones included.
 # Usage: scripts/run-sanitize.sh [BUILD_DIR]   (default build-sanitize)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build-sanitize}
 jobs=$(nproc)
-tests=(tst_byte_reader tst_pixel_budget tst_dib tst_ico tst_gif tst_jpeg tst_raster_corpus)
+tests=(tst_byte_reader tst_pixel_budget tst_dib tst_ico tst_gif tst_jpeg tst_streaming tst_picture_loader
+       tst_raster_corpus)
 
 echo "== sanitizer build ($build)"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
