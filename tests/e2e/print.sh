@@ -103,6 +103,22 @@ EXPECT_STATUS=0 print_job "$WORK/m.bmp" -print
 [ "$(pdftotext "$first" - | head -1)" != "$(pdftotext "$JOB_PDF" - | head -1)" ] \
     || fail "the two headers carry the same time"
 
+emf="${PAVEX_CORPUS:-}/metafile/emf/libemf2svg__test-031.emf"
+if [ -f "$emf" ]; then
+    echo "-- a metafile prints as vectors at its own size"
+    EXPECT_STATUS=0 print_job "$emf" -print
+    pdffonts "$JOB_PDF" | grep -q LiberationSans || fail "the metafile's text is not text"
+    pdftotext "$JOB_PDF" - | grep -q "S u r" || fail "the metafile's title cannot be read back"
+    # Below the header: the picture's ink spans its own size, 672 x 480 at 96 dpi.
+    pdftoppm -r 96 -png -singlefile "$JOB_PDF" "$WORK/emf"
+    read -r w h x y < <(convert "$WORK/emf.png" -crop +0+20 +repage -bordercolor white -border 1 \
+        -fuzz 5% -trim -format '%w %h %X %Y\n' info: | tr -d '+')
+    expect_near "metafile width" "$w" 672; expect_near "metafile height" "$h" 480
+    expect_near "metafile left" "$((x - 1))" 0; expect_near "metafile top" "$((y - 1))" 0
+else
+    echo "-- (no corpus: the metafile print is not checked)"
+fi
+
 echo "-- PRINTER names another queue: it is the default"
 lpadmin -p pavex-other -E -v cups-pdf:/ -m lsb/usr/cups-pdf/CUPS-PDF_opt.ppd 2>/dev/null
 before=$(job_count)
