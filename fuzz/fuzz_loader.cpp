@@ -1,0 +1,48 @@
+// libFuzzer target: the picture loader as the viewer uses it, from a file: JPEG and plain
+// bitmaps read as streams (the marker walk, libjpeg row by row, EXIF orientation), icons,
+// GIF and every other bitmap decoded whole. Each picture is decoded to its last row.
+#include "platform/errors.h"
+#include "platform/picture_loader.h"
+
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+
+#include <cstddef>
+#include <cstdint>
+
+namespace {
+
+QString scratchFile()
+{
+    // On tmpfs where there is one: the file is written once per input.
+    const QString dir = QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm") : QDir::tempPath();
+    return dir + u"/pavex-fuzz-loader-" + QString::number(QCoreApplication::applicationPid());
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+    static QGuiApplication app(*argc, *argv);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    static const QString path = scratchFile();
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return 0;
+        file.write(reinterpret_cast<const char*>(data), qint64(size));
+    }
+    try {
+        // Completing the picture runs the rest of a streamed decode.
+        platform::LoadPicture(path).image();
+    } catch (const platform::Error&) {
+    }
+    return 0;
+}
