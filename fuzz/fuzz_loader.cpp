@@ -1,12 +1,12 @@
 // libFuzzer target: the picture loader as the viewer uses it, from a file: JPEG and plain
 // bitmaps read as streams (the marker walk, libjpeg row by row, EXIF orientation), icons,
 // GIF and every other bitmap decoded whole. Each picture is decoded to its last row.
+#include "fuzz_application.h"
 #include "platform/errors.h"
 #include "platform/picture_loader.h"
 
 #include <QDir>
 #include <QFile>
-#include <QGuiApplication>
 
 #include <cstddef>
 #include <cstdint>
@@ -24,10 +24,7 @@ QString scratchFile()
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
-    static QGuiApplication app(*argc, *argv);
-    return 0;
+    return startFuzzApplication(argc, argv);
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)

@@ -1,10 +1,10 @@
 // libFuzzer target: the metafile loader and player. Each input is sniffed like a file; a
 // WMF or EMF is loaded and played onto a small image, as the viewer would show it.
+#include "fuzz_application.h"
 #include "platform/errors.h"
 #include "platform/metafile/metafile.h"
 #include "platform/picture_format.h"
 
-#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 
@@ -13,12 +13,7 @@
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
-    // Text needs the font database of a GUI application, without a display.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Qt's warnings about odd fonts and images would flood the log and slow the runs.
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
-    static QGuiApplication app(*argc, *argv);
-    return 0;
+    return startFuzzApplication(argc, argv);
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
