@@ -5,6 +5,8 @@
 #include "platform/raster/decoders.h"
 #include "platform/raster/dib.h"
 
+#include <cstring>
+
 namespace platform::metafile {
 
 namespace {
@@ -169,6 +171,44 @@ QImage decodeMetafileDib(QByteArrayView info, QByteArrayView bits, quint32 usage
     } catch (const Error&) {
         return {};
     }
+}
+
+QImage decodeMonoDib(QByteArrayView info, QByteArrayView bits)
+{
+    const DibGeometry g = dibGeometry(info);
+    if (!g.valid() || g.bitCount != 1 || g.compression != BI_RGB)
+        return {};
+    const qint64 rows = g.height < 0 ? -g.height : g.height;
+    if (g.width > MaxBitmapPixels || rows > MaxBitmapPixels / g.width)
+        return {};
+    ByteReader r(info);
+    const quint32 headerSize = r.u32();
+    r.seek(headerSize);
+    // Packed, the pixels follow a table of two RGBQUADs (RGBTRIPLEs after a
+    // BITMAPCOREHEADER). Its colours do not matter: only the bits do.
+    if (bits.isEmpty())
+        r.skip(headerSize == 12 ? 6 : 8);
+    if (r.failed())
+        return {};
+    const QByteArrayView data = bits.isEmpty() ? r.rest() : bits;
+
+    QImage image(int(g.width), int(rows), QImage::Format_Mono);
+    if (image.isNull())
+        return {};
+    // Index 0, black, stands for the 0 bits: the pattern's text-colour pixels.
+    image.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+    image.fill(0);
+    const qint64 rowBytes = (g.width + 7) / 8;
+    const qint64 strideBytes = stride(g.width, 1);
+    for (qint64 stored = 0; stored < rows; ++stored) {
+        const qint64 offset = stored * strideBytes;
+        if (offset >= data.size())
+            break;
+        const qint64 n = qMin(rowBytes, qint64(data.size()) - offset);
+        const int y = int(g.height < 0 ? stored : rows - 1 - stored);
+        std::memcpy(image.scanLine(y), data.data() + offset, size_t(n));
+    }
+    return image;
 }
 
 QImage decodeBitmap16(QByteArrayView bitmap, const QColor& foreground, const QColor& background)

@@ -38,6 +38,12 @@ QRectF dibSourceRect(QByteArrayView info, double x, double y, double w, double h
 QImage decodeMetafileDib(QByteArrayView info, QByteArrayView bits, quint32 usage,
                          const GdiPalette& palette, bool keepAlpha = false);
 
+/// Decodes a 1-bit uncompressed DIB as monochrome patterns need it: Format_Mono, every bit
+/// kept as it is stored, 0 bits black and 1 bits white whatever the bitmap's colour table
+/// says (such a pattern paints its 0 bits in the text colour and its 1 bits in the
+/// background colour). Rows the data do not reach are 0. A null image for any other bitmap.
+QImage decodeMonoDib(QByteArrayView info, QByteArrayView bits);
+
 /// Decodes a Bitmap16 device-dependent bitmap ([MS-WMF] 2.2.2.1) whose header starts
 /// `bitmap`; monochrome bitmaps take `foreground` for 0 bits and `background` for 1 bits.
 /// A null image when unreadable.

@@ -851,8 +851,15 @@ void EmfPlayer::createDibBrush(quint32 type, ByteReader& r)
         return;
     GdiBrush b;
     b.style = BS_DIBPATTERNPT;
-    b.pattern = bitmapAt(r, offBmi, cbBmi, offBits, cbBits, usage);
     b.monochrome = type == EMR_CREATEMONOBRUSH;
+    if (b.monochrome) {
+        const ByteReader info = r.at(offBmi, cbBmi);
+        const ByteReader bits = r.at(offBits, cbBits);
+        if (!info.failed() && !bits.failed())
+            b.pattern = decodeMonoDib(info.data(), bits.data());
+    }
+    if (b.pattern.isNull())
+        b.pattern = bitmapAt(r, offBmi, cbBmi, offBits, cbBits, usage);
     b.color = m_canvas.dc().textColor;
     if (b.pattern.isNull())
         b.style = BS_SOLID;

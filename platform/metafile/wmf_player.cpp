@@ -719,8 +719,11 @@ void WmfPlayer::createPatternBrush(quint16 function, ByteReader& r)
         // with the size of its header. A monochrome BS_PATTERN bitmap paints in the text
         // and background colours; a DIB pattern in the colours of its own table.
         if (dibGeometry(rest).valid()) {
-            b.pattern = decodeMetafileDib(rest, {}, style == BS_PATTERN ? DIB_RGB_COLORS : usage, dc.palette);
             b.monochrome = style == BS_PATTERN && dibGeometry(rest).bitCount == 1;
+            if (b.monochrome)
+                b.pattern = decodeMonoDib(rest, {});
+            if (b.pattern.isNull())
+                b.pattern = decodeMetafileDib(rest, {}, style == BS_PATTERN ? DIB_RGB_COLORS : usage, dc.palette);
         } else {
             b.pattern = decodeBitmap16(rest, Qt::black, Qt::white);
             b.monochrome = true;

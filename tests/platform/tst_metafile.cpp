@@ -109,6 +109,21 @@ QRect inkBox(const QImage& image)
     return box;
 }
 
+// An EMR_CREATEMONOBRUSH of an 8x8 1-bit bitmap with the rows `bits` (4 bytes each), in
+// slot `index`; with `table`, a colour table of white then black (inverted) in front of it.
+Bytes monoBrush(int index, const QByteArray& bits, bool table)
+{
+    const int bmiSize = 40 + (table ? 8 : 0);
+    Bytes b;
+    b.u32(quint32(index)).u32(table ? 0 : 2).u32(32).u32(quint32(bmiSize)).u32(quint32(32 + bmiSize))
+        .u32(quint32(bits.size()));
+    b.u32(40).i32(8).i32(8).u16(1).u16(1).u32(0).u32(quint32(bits.size())).u32(0).u32(0).u32(0).u32(0);
+    if (table)
+        b.u32(0x00FFFFFF).u32(0x00000000);
+    b.raw(bits);
+    return b;
+}
+
 int countColor(const QImage& image, const QRect& area, const QColor& color)
 {
     int n = 0;
@@ -325,6 +340,21 @@ void TestMetafile::drawsEmf_data()
                .polyPolygon({{{8, 8}, {88, 8}, {88, 88}, {8, 88}},
                              {{32, 32}, {64, 32}, {64, 64}, {32, 64}}}).finish()
         << Probes{{{16, 16}, Red}, {{48, 48}, Red}};
+    QTest::newRow("monochrome brush paints its 0 bits in the text colour")
+        << emfWith().setTextColor(Blue).setBkColor(Green).setBkMode(TRANSPARENT)
+               .record(93, monoBrush(1, QByteArray(32, '\0'), false)).selectObject(1)
+               .rectangle(0, 0, 96, 96).finish()
+        << Probes{{{48, 48}, Blue}};
+    QTest::newRow("monochrome brush paints its 1 bits in the background colour")
+        << emfWith().setTextColor(Blue).setBkColor(Green)
+               .record(93, monoBrush(1, QByteArray(32, '\xFF'), false)).selectObject(1)
+               .rectangle(0, 0, 96, 96).finish()
+        << Probes{{{48, 48}, Green}};
+    QTest::newRow("monochrome brush ignores its own colour table")
+        << emfWith().setTextColor(Blue).setBkColor(Green)
+               .record(93, monoBrush(1, QByteArray(32, '\0'), true)).selectObject(1)
+               .rectangle(0, 0, 96, 96).finish()
+        << Probes{{{48, 48}, Blue}};
     QTest::newRow("pie counter-clockwise")
         << emfWith().pie(QRect(0, 0, 96, 96), {96, 48}, {48, 0}).finish()
         << Probes{{{70, 26}, Red}, {{26, 70}, White}, {{26, 26}, White}};
