@@ -19,9 +19,20 @@ constexpr QRgb AlphaBits = 0xFF000000;
 /// The rows of a plain bitmap, read from the file one by one in picture order.
 class BmpRows final : public PendingRows {
 public:
-    BmpRows(const QString& path, const PlainBitmap& layout) : m_file(path), m_layout(layout) {}
+    explicit BmpRows(const QString& path) : m_file(path) {}
 
-    QFile& file() { return m_file; }
+    /// Opens the file and reads its layout; nothing when it is not a plain bitmap.
+    std::optional<PlainBitmap> open()
+    {
+        if (!m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+            raise(PathFileAccessError);
+        const std::optional<PlainBitmap> layout = plainBitmap(m_file.read(HeadBytes), m_file.size());
+        if (layout)
+            m_layout = *layout;
+        return layout;
+    }
+
+    qint64 fileSize() const { return m_file.size(); }
 
     void start(QImage& image)
     {
@@ -85,16 +96,11 @@ private:
 
 std::optional<Picture> openPlainBmp(const QString& path, int firstRows)
 {
-    QFile probe(path);
-    if (!probe.open(QIODevice::ReadOnly))
-        raise(PathFileAccessError);
-    const std::optional<PlainBitmap> layout = plainBitmap(probe.read(HeadBytes), probe.size());
+    auto rows = std::make_shared<BmpRows>(path);
+    const std::optional<PlainBitmap> layout = rows->open();
     if (!layout)
         return std::nullopt;
-    auto rows = std::make_shared<BmpRows>(path, *layout);
-    if (!rows->file().open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        raise(PathFileAccessError);
-    QImage image = allocatePicture(layout->width, layout->height, QImage::Format_RGB32, probe.size());
+    QImage image = allocatePicture(layout->width, layout->height, QImage::Format_RGB32, rows->fileSize());
     rows->start(image);
     rows->decodeMore(firstRows);
     return Picture(std::move(image), std::move(rows));
