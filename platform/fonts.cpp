@@ -51,12 +51,18 @@ const QHash<QString, QString>& substitutes()
 
 QString installedFace(const QString& face)
 {
-    if (QFontDatabase::hasFamily(face))
-        return face;
-    const auto it = substitutes().constFind(face);
-    if (it != substitutes().cend() && QFontDatabase::hasFamily(*it))
-        return *it;
-    return face;
+    // Metafile text asks once per record; the installed faces do not change during a run.
+    static QHash<QString, QString> known;
+    if (const auto found = known.constFind(face); found != known.cend())
+        return *found;
+    QString installed = face;
+    if (!QFontDatabase::hasFamily(face)) {
+        const auto it = substitutes().constFind(face);
+        if (it != substitutes().cend() && QFontDatabase::hasFamily(*it))
+            installed = *it;
+    }
+    known.insert(face, installed);
+    return installed;
 }
 
 QFont fontFor(const QString& face, double points)
