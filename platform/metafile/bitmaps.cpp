@@ -11,10 +11,10 @@ namespace platform::metafile {
 
 namespace {
 
-constexpr quint32 BI_RGB = 0;
-constexpr quint32 BI_BITFIELDS = 3;
-constexpr quint32 BI_JPEG = 4;
-constexpr quint32 BI_PNG = 5;
+using raster::BI_BITFIELDS;
+using raster::BI_JPEG;
+using raster::BI_PNG;
+using raster::BI_RGB;
 
 // Bytes of one row of `width` pixels at `bitCount`, padded to 32 bits; 0 on overflow.
 qint64 stride(qint64 width, int bitCount)

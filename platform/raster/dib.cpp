@@ -23,14 +23,6 @@ constexpr quint32 BITMAPV3INFOHEADER_SIZE = 56; // adds the alpha mask
 constexpr quint32 OS2_HEADER_SIZE = 64;         // BITMAPCOREHEADER2 in full
 constexpr quint32 BITMAPV5HEADER_SIZE = 124;
 
-// biCompression [MS-WMF 2.1.1.7], BI_ALPHABITFIELDS from Windows CE.
-constexpr quint32 BI_RGB = 0;
-constexpr quint32 BI_RLE8 = 1;
-constexpr quint32 BI_RLE4 = 2;
-constexpr quint32 BI_BITFIELDS = 3;
-constexpr quint32 BI_JPEG = 4;
-constexpr quint32 BI_PNG = 5;
-constexpr quint32 BI_ALPHABITFIELDS = 6;
 // OS/2 2.x gives 3 and 4 meanings of its own.
 constexpr quint32 BCA_RLE24 = 4;
 

@@ -7,6 +7,15 @@
 
 namespace platform::raster {
 
+/// biCompression values of a DIB header [MS-WMF 2.1.1.7], BI_ALPHABITFIELDS from Windows CE.
+inline constexpr quint32 BI_RGB = 0;
+inline constexpr quint32 BI_RLE8 = 1;
+inline constexpr quint32 BI_RLE4 = 2;
+inline constexpr quint32 BI_BITFIELDS = 3;
+inline constexpr quint32 BI_JPEG = 4;
+inline constexpr quint32 BI_PNG = 5;
+inline constexpr quint32 BI_ALPHABITFIELDS = 6;
+
 /// Decodes a BMP file: BITMAPFILEHEADER, then a device-independent bitmap (see decodeDib()).
 /// Raises InvalidPicture when the bytes are not a readable bitmap, OutOfMemory when the
 /// picture would not fit in the pixel budget.
