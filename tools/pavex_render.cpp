@@ -1,5 +1,6 @@
 // pavex-render FILE OUT.png [DPI]: loads FILE with the viewer's own loader and writes the
 // picture at its own size at DPI (default 96, the screen's) as a PNG, transparency kept.
+#include "platform/command_line.h"
 #include "platform/errors.h"
 #include "platform/picture_loader.h"
 
@@ -22,21 +23,25 @@ int fail(const QString& line)
 
 int main(int argc, char* argv[])
 {
-    if (argc < 3 || argc > 4) {
+    // The arguments are names as typed: the toolkit sees none of them (a picture may be
+    // called "-reverse").
+    const QStringList arguments = platform::programArguments(argc, argv);
+    if (arguments.size() < 2 || arguments.size() > 3) {
         std::fprintf(stderr, "usage: pavex-render FILE OUT.png [DPI]\n");
         return 2;
     }
     // Fonts for metafile text need a GUI application, but no display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
+    platform::ToolkitArguments& toolkit = platform::ToolkitArguments::of(argc, argv);
+    QGuiApplication app(toolkit.argc, toolkit.argv);
 
-    const QString input = QString::fromLocal8Bit(argv[1]);
-    const QString output = QString::fromLocal8Bit(argv[2]);
+    const QString& input = arguments.at(0);
+    const QString& output = arguments.at(1);
     double dpi = 96.0;
-    if (argc == 4) {
+    if (arguments.size() == 3) {
         bool ok = false;
-        dpi = QString::fromLocal8Bit(argv[3]).toDouble(&ok);
+        dpi = arguments.at(2).toDouble(&ok);
         if (!ok || !(dpi >= 1.0 && dpi <= 9600.0)) {
             std::fprintf(stderr, "pavex-render: DPI must be a number from 1 to 9600\n");
             return 2;
