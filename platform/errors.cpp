@@ -35,6 +35,8 @@ QString errorDescription(int number)
         return QStringLiteral("ピクチャが不正です。");
     case PrinterError:
         return QStringLiteral("プリンタ エラーです。");
+    case NoPrinter:
+        return QStringLiteral("プリンタ情報の取得で問題が発生しました。プリンタが正しく設定されているか確認してください。");
     }
     return {};
 }

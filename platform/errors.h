@@ -17,6 +17,7 @@ enum ErrorNumber : int {
     PathFileAccessError = 75,
     InvalidPicture = 481,
     PrinterError = 482,
+    NoPrinter = 484,
 };
 
 /// A failed runtime service: an error number and a description.

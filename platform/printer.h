@@ -4,14 +4,13 @@
 
 #include <QString>
 
-#include <memory>
-
 namespace platform {
 
 /// The printer object: the system's default printer. The page is addressed in twips from the
 /// top-left corner of the printable area, x to the right and y downwards. A document starts
-/// with the first output and ends with EndDoc(). Every operation raises PrinterError when the
-/// printer cannot do it (no default printer, a job that cannot be started or handed over).
+/// with the first output and ends with EndDoc(). Every operation raises NoPrinter when there
+/// is no default printer, and PrinterError when the printer cannot do it (a job that cannot
+/// be started or is refused).
 class PrinterDevice {
 public:
     virtual ~PrinterDevice() = default;
@@ -34,7 +33,7 @@ public:
     virtual void EndDoc() = 0;
 };
 
-/// The printer object; its operations raise PrinterError where no default printer exists.
+/// The printer object: a PagePrinter over the system's print queues, unless replaced.
 PrinterDevice& Printer();
 
 /// Replaces the printer object (tests record or fail its operations); returns the previous

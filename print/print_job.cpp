@@ -1,17 +1,50 @@
 #include "print_job.h"
 
+#include "platform/command_line.h"
 #include "platform/errors.h"
 #include "platform/printer.h"
 #include "platform/text.h"
 #include "viewer/viewer_window.h"
-
-#include "platform/command_line.h"
 
 #include <cstdio>
 
 using namespace platform;
 
 namespace print {
+
+namespace {
+
+bool isPrinterError(const Error& e)
+{
+    return e.number() == NoPrinter || e.number() == PrinterError;
+}
+
+/// Runs one step of the job: a step that raises is abandoned and the job goes on. The first
+/// printer error is kept for the outcome, and `failure` (when given) takes the step's error.
+template <typename Step>
+void runStep(ResumeNext& resume, PrintOutcome& outcome, Step&& step,
+             std::optional<Error>* failure = nullptr)
+{
+    resume([&] {
+        try {
+            step();
+        } catch (const Error& e) {
+            if (isPrinterError(e) && !outcome.printerFailure)
+                outcome.printerFailure = e;
+            if (failure)
+                *failure = e;
+            throw;
+        }
+    });
+}
+
+void complain(const QString& line)
+{
+    std::fprintf(stderr, "pavex: %s\n", line.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
+} // namespace
 
 QString headerText(const QString& caption, const QDateTime& now)
 {
@@ -21,36 +54,56 @@ QString headerText(const QString& caption, const QDateTime& now)
 PrintOutcome PrintImage(viewer::ViewerFrame& frame)
 {
     PrintOutcome outcome;
-    ResumeNext step;
-    step([] { Printer().setCurrentX(0); });
-    step([] { Printer().setCurrentY(0); });
-    step([] { Printer().setFontName(HeaderFace); });
-    step([] { Printer().setFontSize(HeaderPoints); });
-    step([&] {
+    ResumeNext resume;
+    runStep(resume, outcome, [] { Printer().setCurrentX(0); });
+    runStep(resume, outcome, [] { Printer().setCurrentY(0); });
+    runStep(resume, outcome, [] { Printer().setFontName(HeaderFace); });
+    runStep(resume, outcome, [] { Printer().setFontSize(HeaderPoints); });
+    runStep(resume, outcome, [&] {
         Printer().Print(headerText(frame.Caption(), Now()));
         outcome.headerPrinted = true;
     });
-    step([&] {
-        const Picture picture = frame.form1().Picture1->picture();
-        Printer().PaintPicture(picture, PictureX, PictureY);
-        outcome.picturePrinted = true;
-    });
-    step([&] {
+    runStep(
+        resume, outcome,
+        [&] {
+            const Picture picture = frame.form1().Picture1->picture();
+            Printer().PaintPicture(picture, PictureX, PictureY);
+            outcome.picturePrinted = true;
+        },
+        &outcome.pictureFailure);
+    runStep(resume, outcome, [&] {
         Printer().EndDoc();
         outcome.handedOver = outcome.headerPrinted || outcome.picturePrinted;
     });
     return outcome;
 }
 
-namespace {
-
-void complain(const QString& line)
+int unattendedStatus(const PrintOutcome& outcome, bool opened)
 {
-    std::fprintf(stderr, "pavex: %s\n", line.toLocal8Bit().constData());
-    std::fflush(stderr);
+    if (!outcome.handedOver)
+        return NothingPrinted;
+    if (!opened || !outcome.picturePrinted)
+        return PrintedHeaderOnly;
+    return PrintedPicture;
 }
 
-} // namespace
+QString unattendedComplaint(const PrintOutcome& outcome, bool opened, const QString& filename)
+{
+    const QString quoted = u"\"" + filename + u"\"";
+    if (!outcome.handedOver) {
+        const std::optional<Error>& failure = outcome.printerFailure;
+        if (!failure || failure->number() == NoPrinter)
+            return QStringLiteral("no default printer: nothing was printed");
+        return u"the printer refused the job (" + failure->description() + u"): nothing was printed";
+    }
+    if (!opened)
+        return u"cannot read " + quoted + u": printed the header alone";
+    if (!outcome.picturePrinted) {
+        const QString why = outcome.pictureFailure ? u" (" + outcome.pictureFailure->description() + u")" : QString();
+        return u"the picture of " + quoted + u" could not be drawn" + why + u": printed the header alone";
+    }
+    return {};
+}
 
 int printUnattended(viewer::ViewerFrame& frame, qsizetype p)
 {
@@ -67,15 +120,10 @@ int printUnattended(viewer::ViewerFrame& frame, qsizetype p)
     const bool opened = frame.hasForm1() && !frame.form1().Picture1->picture().isNull();
     frame.Unload();
 
-    if (!outcome.handedOver) {
-        complain(QStringLiteral("no default printer: nothing was printed"));
-        return NothingPrinted;
-    }
-    if (!opened || !outcome.picturePrinted) {
-        complain(u"cannot read \"" + filename + u"\": printed the header alone");
-        return PrintedHeaderOnly;
-    }
-    return PrintedPicture;
+    const QString complaint = unattendedComplaint(outcome, opened, filename);
+    if (!complaint.isEmpty())
+        complain(complaint);
+    return unattendedStatus(outcome, opened);
 }
 
 } // namespace print

@@ -1,7 +1,11 @@
 #pragma once
 
+#include "platform/errors.h"
+
 #include <QDateTime>
 #include <QString>
+
+#include <optional>
 
 namespace viewer {
 class ViewerFrame;
@@ -25,6 +29,10 @@ struct PrintOutcome {
     bool headerPrinted = false;  ///< the header line went onto the page
     bool picturePrinted = false; ///< a picture went onto the page
     bool handedOver = false;     ///< the document ended and went to the printing system
+    /// The first error the printer raised (NoPrinter or PrinterError), if any.
+    std::optional<platform::Error> printerFailure;
+    /// Why the picture did not go onto the page, if it did not.
+    std::optional<platform::Error> pictureFailure;
 };
 
 /// The print job: one page on the default printer with the header line and the viewer's
@@ -34,15 +42,25 @@ PrintOutcome PrintImage(viewer::ViewerFrame& frame);
 
 /// Exit statuses of the unattended mode.
 enum UnattendedStatus : int {
-    PrintedPicture = 0,   ///< the page went to the printer with the picture
-    PrintedHeaderOnly = 1, ///< the file could not be read: the header alone was printed
-    NothingPrinted = 2,   ///< nothing could be printed, or the command line had no file name
+    PrintedPicture = 0,    ///< the page went to the printer with the picture
+    PrintedHeaderOnly = 1, ///< the file could not be read, or its picture not drawn: the
+                           ///< header alone was printed
+    NothingPrinted = 2,    ///< no default printer, the printer refused the job, or the
+                           ///< command line had no file name
 };
+
+/// The one line the unattended mode writes to standard error for a job that did not print
+/// the picture, naming the cause; "" for a job that did. `opened` says whether `filename`
+/// gave a picture.
+QString unattendedComplaint(const PrintOutcome& outcome, bool opened, const QString& filename);
+
+/// The exit status of the unattended mode for a job (see UnattendedStatus).
+int unattendedStatus(const PrintOutcome& outcome, bool opened);
 
 /// The unattended-print branch of start-up, entered with `p`, the 1-based position of the
 /// switch "-print" in the command line: minimizes the frame, opens the file named before
 /// the switch, prints, and unloads the frame. Returns the run's exit status and writes one
-/// line to standard error when it is not PrintedPicture.
+/// line to standard error, naming the cause, when it is not PrintedPicture.
 int printUnattended(viewer::ViewerFrame& frame, qsizetype p);
 
 } // namespace print

@@ -34,6 +34,11 @@ picture_box() {
         | awk '$3 >= 0 {print $1, $2, $3 - 1, $4 - 1}'
 }
 
+# Fails unless standard error of the last run was exactly the line $1 (nothing when "").
+expect_stderr() {
+    expect_eq "what pavex wrote to standard error" "$(cat "$WORK/stderr")" "$1"
+}
+
 # Fails unless $2 and $3 differ by at most 1; $1 says what is compared.
 expect_near() {
     local d=$(( $2 - $3 ))
@@ -56,6 +61,7 @@ date_re='\(20[0-9]{2}/[0-9]{2}/[0-9]{2}( [0-9]{1,2}:[0-9]{2}:[0-9]{2})?\)'
 echo "-- a picture"
 solid_bmp "$WORK/m.bmp" 123 45 "#ff00ff"
 EXPECT_STATUS=0 print_job "$WORK/m.bmp" -print
+expect_stderr ""
 text=$(pdftotext "$JOB_PDF" - | head -1)
 [[ "$text" =~ ^"pavex $WORK/m.bmp 123x45ﾋﾟｸｾﾙ"$date_re$ ]] || fail "header reads '$text'"
 read -r w h x y < <(picture_box "$JOB_PDF")
@@ -73,7 +79,7 @@ answer_message_box >"$WORK/box" &
 answerer=$!
 EXPECT_STATUS=1 print_job "$WORK/notes.bmp" -print
 wait "$answerer" || fail "no message box"
-grep -q "printed the header alone" "$WORK/stderr" || fail "no word on standard error"
+expect_stderr "pavex: cannot read \"$WORK/notes.bmp\": printed the header alone"
 text=$(pdftotext "$JOB_PDF" - | head -1)
 [[ "$text" =~ ^"pavex 2.1"$date_re$ ]] || fail "header reads '$text'"
 [ -z "$(picture_box "$JOB_PDF")" ] || fail "a picture was printed"
@@ -127,13 +133,28 @@ for (( i=0; i<100; i++ )); do [ "$(job_count)" -gt "$before" ] && break; sleep 0
 lpstat -W all -o pavex-other | grep -q "^pavex-other-" || fail "the job did not go to PRINTER's queue"
 jobs_done=$((jobs_done + 1))
 
+echo "-- the default printer refuses jobs: nothing is printed, and pavex says so"
+cupsreject pavex-test
+before=$(job_count)
+status=0
+"$pavex" "$WORK/m.bmp" -print 2>"$WORK/stderr" || status=$?
+expect_eq "exit status when the printer refuses the job" "$status" 2
+expect_eq "lines on standard error" "$(wc -l <"$WORK/stderr")" 1
+[[ "$(cat "$WORK/stderr")" =~ ^"pavex: the printer refused the job (".+"): nothing was printed"$ ]] \
+    || fail "standard error reads '$(cat "$WORK/stderr")'"
+cat "$WORK/stderr"
+expect_eq "jobs taken by a refusing printer" "$(job_count)" "$before"
+cupsaccept pavex-test
+EXPECT_STATUS=0 print_job "$WORK/m.bmp" -print
+expect_stderr ""
+
 echo "-- no default printer (another queue exists): nothing is printed"
 lpadmin -x pavex-test
 before=$(job_count)
 status=0
 "$pavex" "$WORK/m.bmp" -print 2>"$WORK/stderr" || status=$?
 expect_eq "exit status without a default printer" "$status" 2
-grep -q "no default printer" "$WORK/stderr" || fail "no word on standard error"
+expect_stderr "pavex: no default printer: nothing was printed"
 sleep 1
 expect_eq "jobs without a default printer" "$(job_count)" "$before"
 
@@ -141,6 +162,6 @@ echo "-- the switch first: usage, nothing printed"
 status=0
 "$pavex" -print "$WORK/m.bmp" 2>"$WORK/stderr" || status=$?
 expect_eq "exit status with the switch first" "$status" 2
-grep -q "usage" "$WORK/stderr" || fail "no usage line"
+expect_stderr "pavex: usage: pavex FILE -print"
 
 echo "PASS"

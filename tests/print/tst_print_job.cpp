@@ -209,7 +209,7 @@ void TestPrintJob::systemPrinterWithoutDefaultFailsEveryStep()
             else
                 platform::Printer().EndDoc();
         } catch (const platform::Error& e) {
-            QCOMPARE(e.number(), int(platform::PrinterError));
+            QCOMPARE(e.number(), int(platform::NoPrinter));
             ++failures;
         }
     }
@@ -269,32 +269,62 @@ void TestPrintJob::unattendedStatus_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("noPrinter");
+    QTest::addColumn<QString>("failing"); // the printer call that raises PrinterError
     QTest::addColumn<int>("status");
     QTest::addColumn<int>("messages");
     QTest::addColumn<int>("pages");
-    QTest::newRow("picture printed") << u"cat.bmp"_qs << false << int(print::PrintedPicture) << 0 << 1;
-    QTest::newRow("unreadable: header alone") << u"missing.bmp"_qs << false << int(print::PrintedHeaderOnly) << 1 << 1;
-    QTest::newRow("no default printer") << u"cat.bmp"_qs << true << int(print::NothingPrinted) << 0 << 0;
-    QTest::newRow("unreadable and no printer") << u"missing.bmp"_qs << true << int(print::NothingPrinted) << 1 << 0;
+    QTest::addColumn<QString>("complaint");
+    QTest::newRow("picture printed") << u"cat.bmp"_qs << false << QString() << 0 << 0 << 1 << QString();
+    QTest::newRow("unreadable: header alone")
+        << u"missing.bmp"_qs << false << QString() << 1 << 1 << 1
+        << u"cannot read \"missing.bmp\": printed the header alone"_qs;
+    QTest::newRow("picture not drawn: header alone")
+        << u"cat.bmp"_qs << false << u"PaintPicture"_qs << 1 << 0 << 1
+        << u"the picture of \"cat.bmp\" could not be drawn (プリンタ エラーです。): printed the header alone"_qs;
+    QTest::newRow("no default printer")
+        << u"cat.bmp"_qs << true << QString() << 2 << 0 << 0 << u"no default printer: nothing was printed"_qs;
+    QTest::newRow("unreadable and no printer")
+        << u"missing.bmp"_qs << true << QString() << 2 << 1 << 0 << u"no default printer: nothing was printed"_qs;
+    QTest::newRow("the printer refused the job")
+        << u"cat.bmp"_qs << false << u"EndDoc"_qs << 2 << 0 << 0
+        << u"the printer refused the job (プリンタ エラーです。): nothing was printed"_qs;
+    QTest::newRow("header not printed: the picture still goes")
+        << u"cat.bmp"_qs << false << u"Print"_qs << 0 << 0 << 1 << QString();
 }
 
 void TestPrintJob::unattendedStatus()
 {
     QFETCH(QString, name);
     QFETCH(bool, noPrinter);
+    QFETCH(QString, failing);
     QFETCH(int, status);
     QFETCH(int, messages);
     QFETCH(int, pages);
+    QFETCH(QString, complaint);
     platform::setArguments({name, u"-print"_qs});
+    {
+        ViewerFrame frame;
+        RecordingPrinter printer;
+        printer.noPrinter = noPrinter;
+        printer.failing = failing;
+        testing::MessageBoxRecorder boxes;
+        QCOMPARE(print::printUnattended(frame, platform::InStr(platform::Command(), u"-print"_qs)), status);
+        QCOMPARE(boxes.prompts.size(), messages);
+        QCOMPARE(printer.pages, pages);
+        if (messages)
+            QVERIFY(printer.calls.contains(u"PaintPicture 0x0 at 0,300"_qs));
+    }
+    // The same job again, for the line the unattended mode writes.
     ViewerFrame frame;
     RecordingPrinter printer;
     printer.noPrinter = noPrinter;
+    printer.failing = failing;
     testing::MessageBoxRecorder boxes;
-    QCOMPARE(print::printUnattended(frame, platform::InStr(platform::Command(), u"-print"_qs)), status);
-    QCOMPARE(boxes.prompts.size(), messages);
-    QCOMPARE(printer.pages, pages);
-    if (messages)
-        QVERIFY(printer.calls.contains(u"PaintPicture 0x0 at 0,300"_qs));
+    frame.eopen(name);
+    const print::PrintOutcome outcome = print::PrintImage(frame);
+    const bool opened = !frame.form1().Picture1->picture().isNull();
+    QCOMPARE(print::unattendedStatus(outcome, opened), status);
+    QCOMPARE(print::unattendedComplaint(outcome, opened, name), complaint);
     platform::setArguments({});
 }
 

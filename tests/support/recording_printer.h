@@ -18,8 +18,8 @@ public:
     RecordingPrinter& operator=(const RecordingPrinter&) = delete;
 
     QStringList calls;        ///< every call, failed ones included
-    QString failing;          ///< the call name that raises ("Print", "EndDoc", ...)
-    bool noPrinter = false;   ///< every call raises, as without a default printer
+    QString failing;          ///< the call name that raises PrinterError ("Print", "EndDoc", ...)
+    bool noPrinter = false;   ///< every call raises NoPrinter, as without a default printer
     int pages = 0;            ///< documents ended with output on them
     QList<platform::Picture> pictures; ///< pictures drawn
 
@@ -53,7 +53,9 @@ private:
     void record(const QString& name, const QString& argument)
     {
         calls.append(argument.isEmpty() ? name : name + u' ' + argument);
-        if (noPrinter || name == failing)
+        if (noPrinter)
+            platform::raise(platform::NoPrinter);
+        if (name == failing)
             platform::raise(platform::PrinterError);
     }
 
