@@ -51,7 +51,9 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/pavex-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 export XDG_RUNTIME_DIR="$work/runtime"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
-export LANG=${LANG:-C.UTF-8}
+# The same locale for every program measured, whatever the caller's.
+export LC_ALL=C.UTF-8
+unset LANGUAGE
 
 results=$build/bench/results.tsv
 pictures=$build/bench/pictures

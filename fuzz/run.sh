@@ -6,6 +6,8 @@
 # A crash, a leak, undefined behaviour or a hang ends the run with a non-zero status; the
 # input that caused it is kept in build-fuzz/artifacts/.
 set -euo pipefail
+# Whatever locale the caller has, or none.
+export LC_ALL=C.UTF-8
 cd "$(dirname "$0")/.."
 mode=${1:-short}
 case "$mode" in

@@ -26,7 +26,7 @@ for m in image/bmp image/gif image/jpeg image/vnd.microsoft.icon image/x-icon im
          image/x-wmf image/emf image/x-emf; do
     grep -q "\(^\|;\)$m;" <<<"$mimes" || fail "MimeType lacks $m"
 done
-grep -q -P '^Comment=.*[\x{3040}-\x{30FF}\x{4E00}-\x{9FFF}\x{FF61}-\x{FF9F}]' "$desktop" \
+LC_ALL=C.UTF-8 grep -q -P '^Comment=.*[\x{3040}-\x{30FF}\x{4E00}-\x{9FFF}\x{FF61}-\x{FF9F}]' "$desktop" \
     || fail "the comment is not Japanese"
 
 echo "-- the icons have their sizes, the SVG parses"

@@ -1,6 +1,12 @@
 # Shared helpers of the end-to-end tests: a private X server, window lookup, and a private
 # CUPS queue that writes PDF. Source it; every service started here is stopped on exit.
 
+# The scripts' own tools (grep, sed, awk, bash's regular expressions) read and match UTF-8
+# text whatever locale the caller has, or none; a test that runs a program under another
+# locale says so where it runs it.
+export LC_ALL=C.UTF-8
+unset LANGUAGE
+
 E2E_CLEANUP=()
 e2e_cleanup() {
     local i

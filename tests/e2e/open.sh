@@ -23,10 +23,10 @@ expect_eq "client area, bottom-left" "$(pixel_at "$WORK/empty.png" $((fx + 1)) $
 expect_eq "client area, bottom-right" "$(pixel_at "$WORK/empty.png" $((fx + fw - 2)) $((fy + fh - 2)))" "$grey"
 kill "$pid"; wait "$pid" 2>/dev/null || true
 
-echo "-- a picture with a blank and Japanese in its name"
+echo "-- a picture with a blank and Japanese in its name, with no locale set at all"
 picture="$WORK/猫の 写真.bmp"
 solid_bmp "$picture" 123 45 "#ff00ff"
-"$pavex" "$picture" & pid=$!
+env -u LC_ALL -u LANG -u LANGUAGE "$pavex" "$picture" & pid=$!
 on_exit "kill $pid"
 wid=$(wait_for_window "pavex $picture 123x45ﾋﾟｸｾﾙ") || fail "no frame with the picture's caption"
 sleep 0.3
@@ -39,6 +39,12 @@ client_top=$((fy + fh - 213))
 expect_eq "picture top = client area top" "$py" "$client_top"
 expect_eq "right of the picture" "$(pixel_at "$WORK/picture.png" $((px + 123)) $((py + 10)))" "$grey"
 expect_eq "below the picture" "$(pixel_at "$WORK/picture.png" $((px + 10)) $((py + 45)))" "$grey"
+kill "$pid"; wait "$pid" 2>/dev/null || true
+
+echo "-- the same under a locale this machine does not have"
+env LC_ALL=fr_FR.UTF-8 "$pavex" "$picture" & pid=$!
+on_exit "kill $pid"
+wait_for_window "pavex $picture 123x45ﾋﾟｸｾﾙ" >/dev/null || fail "no caption under LC_ALL=fr_FR.UTF-8"
 kill "$pid"; wait "$pid" 2>/dev/null || true
 
 echo "-- an unreadable file: the message, then the empty frame"

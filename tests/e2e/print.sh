@@ -10,14 +10,15 @@ pavex="$build/app/pavex"
 make_workdir
 start_xvfb
 start_cups
-export LANG=ja_JP.UTF-8
+# The header's date follows the regional settings: these jobs run under Japanese ones.
+japanese=(env LC_ALL=ja_JP.UTF-8)
 rm -rf "$PDF_OUT"
 
 jobs_done=0
 # Runs pavex with "$@", expects exit status $EXPECT_STATUS, and waits for the next job.
 print_job() {
     local status=0
-    "$pavex" "$@" 2>"$WORK/stderr" || status=$?
+    "${japanese[@]}" "$pavex" "$@" 2>"$WORK/stderr" || status=$?
     expect_eq "exit status of pavex $*" "$status" "$EXPECT_STATUS"
     jobs_done=$((jobs_done + 1))
     wait_for_job "$jobs_done" || fail "job $jobs_done did not complete"

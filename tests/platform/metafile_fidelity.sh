@@ -5,6 +5,7 @@
 # Usage: metafile_fidelity.sh PAVEX_RENDER CORPUS_DIR FIDELITY_TOOL MIN_MEDIAN MIN_GOOD
 # Exits 77 (skipped) where the corpus or the tool is absent.
 set -euo pipefail
+export LC_ALL=C.UTF-8
 render=$1 corpus=$2 tool=$3 min_median=$4 min_good=$5
 
 if [ ! -d "$corpus/metafile/reference" ] || [ ! -f "$tool" ]; then
