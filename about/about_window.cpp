@@ -107,14 +107,14 @@ int buttonNumber(Qt::MouseButton button)
 int buttonsHeld(Qt::MouseButtons buttons)
 {
     return buttonNumber(Qt::MouseButton(int(buttons & Qt::LeftButton)))
-           | buttonNumber(Qt::MouseButton(int(buttons & Qt::RightButton)))
-           | buttonNumber(Qt::MouseButton(int(buttons & Qt::MiddleButton)));
+        | buttonNumber(Qt::MouseButton(int(buttons & Qt::RightButton)))
+        | buttonNumber(Qt::MouseButton(int(buttons & Qt::MiddleButton)));
 }
 
 int shiftState(Qt::KeyboardModifiers modifiers)
 {
     return (modifiers & Qt::ShiftModifier ? 1 : 0) | (modifiers & Qt::ControlModifier ? 2 : 0)
-           | (modifiers & Qt::AltModifier ? 4 : 0);
+        | (modifiers & Qt::AltModifier ? 4 : 0);
 }
 
 // The background of the client area: it turns the mouse into the window's events, with the
@@ -179,10 +179,9 @@ QPointer<Form2>& theForm2()
 Form2::Form2()
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
     , m_client(new ClientArea(*this))
-    , Image1(new ImageBox(QImage(close_picture_xpm).convertToFormat(QImage::Format_RGB32),
-                          m_client))
-    , Label3(new Label(QStringLiteral("bmp,gif,jpeg,ico,wmf,emf形式の画像ﾋﾞｭｰｱです"), 3,
-                       m_client))
+    , Image1(
+          new ImageBox(QImage(close_picture_xpm).convertToFormat(QImage::Format_RGB32), m_client))
+    , Label3(new Label(QStringLiteral("bmp,gif,jpeg,ico,wmf,emf形式の画像ﾋﾞｭｰｱです"), 3, m_client))
     , Label1(new Label(QStringLiteral("Kirinoya"), 2, m_client))
     , Label4(new Label(QStringLiteral("2003 Made by "), 1, m_client))
     , Label2(new Label(QStringLiteral("p a v e x 2.0"), 0, m_client))

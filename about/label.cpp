@@ -11,7 +11,7 @@ namespace {
 
 // A trailing blank belongs to the caption and takes its room when the line is centred.
 constexpr int CaptionFlags = Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine
-                             | Qt::TextIncludeTrailingSpaces;
+    | Qt::TextIncludeTrailingSpaces;
 
 qreal captionWidth(const QFont& font, const QString& caption)
 {

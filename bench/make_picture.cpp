@@ -107,8 +107,8 @@ bool writeAll(const void* data, std::size_t size)
 
 bool writePpm(const Scene& scene)
 {
-    const std::string header =
-        "P6\n" + std::to_string(scene.width) + " " + std::to_string(scene.height) + "\n255\n";
+    const std::string header = "P6\n" + std::to_string(scene.width) + " "
+        + std::to_string(scene.height) + "\n255\n";
     if (!writeAll(header.data(), header.size()))
         return false;
     std::vector<std::uint8_t> row(std::size_t(scene.width) * 3);

@@ -360,7 +360,10 @@ private:
 // A started program, killed and reaped with the object unless it ended on its own.
 class Child {
 public:
-    explicit Child(pid_t pid) : m_pid(pid) {}
+    explicit Child(pid_t pid)
+        : m_pid(pid)
+    {
+    }
     Child(const Child&) = delete;
     Child& operator=(const Child&) = delete;
     ~Child()

@@ -4,7 +4,6 @@
 #include "platform/errors.h"
 #include "platform/raster/dib.h"
 
-
 #include <cstddef>
 #include <cstdint>
 
@@ -21,7 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const platform::Error&) {
     }
     // The same bytes as a packed DIB: after a BMP file header where there is one.
-    const QByteArrayView packed = bytes.startsWith("BM") && bytes.size() > 14 ? bytes.sliced(14) : bytes;
+    const QByteArrayView packed = bytes.startsWith("BM") && bytes.size() > 14 ? bytes.sliced(14)
+                                                                              : bytes;
     try {
         platform::raster::decodeDib(packed);
     } catch (const platform::Error&) {

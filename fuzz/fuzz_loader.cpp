@@ -16,7 +16,8 @@ namespace {
 QString scratchFile()
 {
     // On tmpfs where there is one: the file is written once per input.
-    const QString dir = QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm") : QDir::tempPath();
+    const QString dir = QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm")
+                                                                  : QDir::tempPath();
     return dir + u"/pavex-fuzz-loader-" + QString::number(QCoreApplication::applicationPid());
 }
 

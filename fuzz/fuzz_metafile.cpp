@@ -19,7 +19,8 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const QByteArrayView bytes(data, qsizetype(size));
-    const platform::PictureFormat format = platform::sniffFormat(bytes.first(std::min<qsizetype>(64, bytes.size())));
+    const platform::PictureFormat format = platform::sniffFormat(
+        bytes.first(std::min<qsizetype>(64, bytes.size())));
     if (format != platform::PictureFormat::Wmf && format != platform::PictureFormat::PlaceableWmf
         && format != platform::PictureFormat::Emf)
         return 0;

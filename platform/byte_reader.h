@@ -15,7 +15,10 @@ namespace platform {
 class ByteReader {
 public:
     ByteReader() = default;
-    explicit ByteReader(QByteArrayView data) : m_data(data) {}
+    explicit ByteReader(QByteArrayView data)
+        : m_data(data)
+    {
+    }
 
     quint8 u8() { return read<quint8>(); }
     quint16 u16() { return read<quint16>(); }
@@ -119,8 +122,7 @@ private:
         return true;
     }
 
-    template <typename T>
-    T read()
+    template <typename T> T read()
     {
         if (!claim(qint64(sizeof(T))))
             return 0;

@@ -10,9 +10,9 @@ namespace platform {
 
 /// What the Open dialog is asked to show.
 struct OpenDialogRequest {
-    QStringList filters;  ///< name filters as the toolkit's dialog shows them
-    QString folder;       ///< the folder to start in ("" for the current one)
-    QString fileName;     ///< the file name to preselect ("" for none)
+    QStringList filters; ///< name filters as the toolkit's dialog shows them
+    QString folder;      ///< the folder to start in ("" for the current one)
+    QString fileName;    ///< the file name to preselect ("" for none)
 };
 
 /// The common-dialog control: keeps its filter, folder and file name for the whole run.

@@ -36,7 +36,8 @@ QString errorDescription(int number)
     case PrinterError:
         return QStringLiteral("プリンタ エラーです。");
     case NoPrinter:
-        return QStringLiteral("プリンタ情報の取得で問題が発生しました。プリンタが正しく設定されているか確認してください。");
+        return QStringLiteral("プリンタ情報の取得で問題が発生しました。プリンタが正しく設定されてい"
+                              "るか確認してください。");
     }
     return {};
 }

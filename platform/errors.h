@@ -44,8 +44,7 @@ QString errorDescription(int number);
 /// The armed handler: runs `body`; an Error raised inside it (or an allocation that failed,
 /// as OutOfMemory) goes to `failure`, which reports and leaves. Nothing done by `body` before
 /// the error is undone.
-template <typename Body, typename Failure>
-void onErrorGoTo(Body&& body, Failure&& failure)
+template <typename Body, typename Failure> void onErrorGoTo(Body&& body, Failure&& failure)
 {
     try {
         std::forward<Body>(body)();
@@ -61,8 +60,7 @@ void onErrorGoTo(Body&& body, Failure&& failure)
 /// reported. `failedSteps()` counts the abandoned steps, for callers that want an outcome.
 class ResumeNext {
 public:
-    template <typename Step>
-    void operator()(Step&& step) noexcept
+    template <typename Step> void operator()(Step&& step) noexcept
     {
         try {
             std::forward<Step>(step)();
@@ -87,8 +85,7 @@ void reportUnhandled(const Error& e);
 
 /// Runs `body` as an event procedure with no handler of its own: an Error leaving it is
 /// reported by reportUnhandled(). Returns false when that happened.
-template <typename Body>
-bool runUnhandled(Body&& body)
+template <typename Body> bool runUnhandled(Body&& body)
 {
     try {
         std::forward<Body>(body)();

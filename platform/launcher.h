@@ -28,8 +28,8 @@ qint64 Shell(const QString& program, const QStringList& arguments, WindowStyle s
 QString urlOpener();
 
 /// What Shell() does: starts the program and returns its process id, or raises.
-using ProgramStarter = std::function<qint64(const QString& program, const QStringList& arguments,
-                                            WindowStyle style)>;
+using ProgramStarter =
+    std::function<qint64(const QString& program, const QStringList& arguments, WindowStyle style)>;
 
 /// Replaces what Shell() does (tests record what would be started, or fail on purpose);
 /// returns the previous starter. An empty starter restores the real one.

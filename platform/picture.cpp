@@ -55,8 +55,7 @@ bool Picture::decodeMore(int rows) const
 
 void Picture::finish() const
 {
-    while (decodeMore(1 << 20)) {
-    }
+    while (decodeMore(1 << 20)) { }
 }
 
 int himetricToPixels(double himetric, double dpi)

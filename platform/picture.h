@@ -45,7 +45,11 @@ public:
 /// image, or a vector graphic. A cheap, shared, immutable value.
 class Picture {
 public:
-    enum class Kind { None, Raster, Vector };
+    enum class Kind {
+        None,
+        Raster,
+        Vector
+    };
 
     /// The empty picture.
     Picture() = default;

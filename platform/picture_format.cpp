@@ -16,8 +16,8 @@ quint32 u32At(QByteArrayView b, qsizetype at)
     return at + 4 <= b.size() ? qFromLittleEndian<quint32>(b.data() + at) : 0;
 }
 
-constexpr quint32 PlaceableKey = 0x9AC6CDD7;   // META_PLACEABLE Key
-constexpr quint32 EmfSignature = 0x464D4520;   // ENHMETA_SIGNATURE, " EMF"
+constexpr quint32 PlaceableKey = 0x9AC6CDD7; // META_PLACEABLE Key
+constexpr quint32 EmfSignature = 0x464D4520; // ENHMETA_SIGNATURE, " EMF"
 constexpr quint32 EMR_HEADER = 1;
 
 } // namespace

@@ -1,8 +1,8 @@
 #include "picture_loader.h"
 
 #include "errors.h"
-#include "picture_format.h"
 #include "metafile/metafile.h"
+#include "picture_format.h"
 #include "raster/decoders.h"
 
 #include <QFile>

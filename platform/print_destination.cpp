@@ -60,10 +60,12 @@ const CupsCalls& cupsCalls()
         CupsCalls c;
         QLibrary library(QStringLiteral("cups"), 2);
         if (library.load()) {
-            c.getNamedDest = reinterpret_cast<CupsCalls::GetNamedDest>(library.resolve("cupsGetNamedDest"));
+            c.getNamedDest = reinterpret_cast<CupsCalls::GetNamedDest>(
+                library.resolve("cupsGetNamedDest"));
             c.freeDests = reinterpret_cast<CupsCalls::FreeDests>(library.resolve("cupsFreeDests"));
             c.printFile = reinterpret_cast<CupsCalls::PrintFile>(library.resolve("cupsPrintFile"));
-            c.lastErrorString = reinterpret_cast<CupsCalls::LastErrorString>(library.resolve("cupsLastErrorString"));
+            c.lastErrorString = reinterpret_cast<CupsCalls::LastErrorString>(
+                library.resolve("cupsLastErrorString"));
         }
         return c;
     }();
@@ -83,7 +85,8 @@ std::optional<CupsDest> lookUpDest(const QByteArray& name)
     const CupsCalls& cups = cupsCalls();
     if (!cups.loaded())
         return std::nullopt;
-    cups_dest_t* dest = cups.getNamedDest(CUPS_HTTP_DEFAULT, name.isEmpty() ? nullptr : name.constData(), nullptr);
+    cups_dest_t* dest = cups.getNamedDest(CUPS_HTTP_DEFAULT,
+                                          name.isEmpty() ? nullptr : name.constData(), nullptr);
     if (!dest)
         return std::nullopt;
     CupsDest found{dest->name, {}};
@@ -163,13 +166,16 @@ private:
             raise(PrinterError, u"the printer \"" + QString::fromLocal8Bit(name) + u"\" is gone");
         std::vector<cups_option_t> options;
         for (const auto& [optionName, value] : dest->options)
-            options.push_back({const_cast<char*>(optionName.constData()), const_cast<char*>(value.constData())});
+            options.push_back(
+                {const_cast<char*>(optionName.constData()), const_cast<char*>(value.constData())});
         const QByteArray file = QFile::encodeName(path);
-        const int job = cups.printFile(name.constData(), file.constData(), "pavex", int(options.size()),
+        const int job = cups.printFile(name.constData(), file.constData(), "pavex",
+                                       int(options.size()),
                                        options.empty() ? nullptr : options.data());
         if (job == 0) {
             const char* reason = cups.lastErrorString();
-            raise(PrinterError, QString::fromUtf8(reason && *reason ? reason : "the job was refused"));
+            raise(PrinterError,
+                  QString::fromUtf8(reason && *reason ? reason : "the job was refused"));
         }
     }
 

@@ -94,13 +94,17 @@ QString unattendedComplaint(const PrintOutcome& outcome, bool opened, const QStr
         const std::optional<Error>& failure = outcome.printerFailure;
         if (!failure || failure->number() == NoPrinter)
             return QStringLiteral("no default printer: nothing was printed");
-        return u"the printer refused the job (" + failure->description() + u"): nothing was printed";
+        return u"the printer refused the job (" + failure->description()
+            + u"): nothing was printed";
     }
     if (!opened)
         return u"cannot read " + quoted + u": printed the header alone";
     if (!outcome.picturePrinted) {
-        const QString why = outcome.pictureFailure ? u" (" + outcome.pictureFailure->description() + u")" : QString();
-        return u"the picture of " + quoted + u" could not be drawn" + why + u": printed the header alone";
+        const QString why = outcome.pictureFailure
+            ? u" (" + outcome.pictureFailure->description() + u")"
+            : QString();
+        return u"the picture of " + quoted + u" could not be drawn" + why
+            + u": printed the header alone";
     }
     return {};
 }

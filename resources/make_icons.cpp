@@ -25,9 +25,9 @@ bool writeFile(const QString& path, const QByteArray& bytes)
 QByteArray svgOf(const QImage& image)
 {
     QByteArray svg = QByteArrayLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n")
-                   + "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"256\" height=\"256\" viewBox=\"0 0 "
-                   + QByteArray::number(image.width()) + ' ' + QByteArray::number(image.height())
-                   + "\" shape-rendering=\"crispEdges\">\n";
+        + "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"256\" height=\"256\" viewBox=\"0 0 "
+        + QByteArray::number(image.width()) + ' ' + QByteArray::number(image.height())
+        + "\" shape-rendering=\"crispEdges\">\n";
     for (int y = 0; y < image.height(); ++y) {
         int x = 0;
         while (x < image.width()) {
@@ -37,8 +37,8 @@ QByteArray svgOf(const QImage& image)
                 ++end;
             if (qAlpha(c) != 0) {
                 svg += "<rect x=\"" + QByteArray::number(x) + "\" y=\"" + QByteArray::number(y)
-                     + "\" width=\"" + QByteArray::number(end - x) + "\" height=\"1\" fill=\""
-                     + QColor(c).name().toLatin1() + "\"/>\n";
+                    + "\" width=\"" + QByteArray::number(end - x) + "\" height=\"1\" fill=\""
+                    + QColor(c).name().toLatin1() + "\"/>\n";
             }
             x = end;
         }
@@ -136,8 +136,8 @@ int main(int argc, char* argv[])
     const QImage small(pavex_16_xpm);
     const QImage large(pavex_32_xpm);
     const bool ok = small.save(out.filePath(QStringLiteral("pavex-16.png")), "PNG")
-                 && large.save(out.filePath(QStringLiteral("pavex-32.png")), "PNG")
-                 && writeFile(out.filePath(QStringLiteral("pavex.svg")), svgOf(large))
-                 && writeFile(out.filePath(QStringLiteral("pavex.ico")), icoOf({large, small}));
+        && large.save(out.filePath(QStringLiteral("pavex-32.png")), "PNG")
+        && writeFile(out.filePath(QStringLiteral("pavex.svg")), svgOf(large))
+        && writeFile(out.filePath(QStringLiteral("pavex.ico")), icoOf({large, small}));
     return ok ? 0 : 1;
 }

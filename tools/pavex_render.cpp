@@ -69,7 +69,8 @@ int main(int argc, char* argv[])
     writer.setQuality(PngQuality);
 
     // A raster picture at its own size is written as it is: no second copy of its pixels.
-    const bool asItIs = picture.kind() == platform::Picture::Kind::Raster && size == picture.image().size();
+    const bool asItIs = picture.kind() == platform::Picture::Kind::Raster
+        && size == picture.image().size();
     bool written = false;
     if (asItIs) {
         written = writer.write(picture.image());

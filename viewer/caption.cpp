@@ -9,7 +9,7 @@ namespace viewer {
 QString captionFor(const QString& filename, float scaleWidth, float scaleHeight)
 {
     return u"pavex " + filename + u" " + LTrim(Str(scaleWidth)) + u"x" + LTrim(Str(scaleHeight))
-         + u"ﾋﾟｸｾﾙ";
+        + u"ﾋﾟｸｾﾙ";
 }
 
 } // namespace viewer

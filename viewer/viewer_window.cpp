@@ -13,8 +13,8 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QMimeData>
 #include <QElapsedTimer>
+#include <QMimeData>
 #include <QPainter>
 #include <QTimer>
 

@@ -147,7 +147,8 @@ QImage decodeMetafileDib(QByteArrayView info, QByteArrayView bits, quint32 usage
     const qint64 rows = g.height < 0 ? -g.height : g.height;
     if (g.width > MaxBitmapPixels || rows > MaxBitmapPixels / g.width)
         return {};
-    if (keepAlpha && g.bitCount == 32 && (g.compression == BI_RGB || g.compression == BI_BITFIELDS)) {
+    if (keepAlpha && g.bitCount == 32
+        && (g.compression == BI_RGB || g.compression == BI_BITFIELDS)) {
         QImage alpha = decodeAlpha32(info, bits, g);
         if (!alpha.isNull())
             return alpha;
@@ -155,10 +156,13 @@ QImage decodeMetafileDib(QByteArrayView info, QByteArrayView bits, quint32 usage
     try {
         // A DIB can carry a whole JPEG or PNG file as its pixels ([MS-WMF] 2.1.1.7).
         if (g.compression == BI_JPEG)
-            return raster::decode(PictureFormat::Jpeg, bits.isEmpty() ? info.sliced(std::min<qsizetype>(40, info.size())) : bits);
+            return raster::decode(PictureFormat::Jpeg,
+                                  bits.isEmpty() ? info.sliced(std::min<qsizetype>(40, info.size()))
+                                                 : bits);
         if (g.compression == BI_PNG) {
             QImage png;
-            png.loadFromData(bits.isEmpty() ? info.sliced(std::min<qsizetype>(40, info.size())) : bits, "PNG");
+            png.loadFromData(
+                bits.isEmpty() ? info.sliced(std::min<qsizetype>(40, info.size())) : bits, "PNG");
             return png;
         }
         if (usage == DIB_PAL_COLORS && g.bitCount <= 8) {

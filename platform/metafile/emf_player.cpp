@@ -1,7 +1,7 @@
 #include "emf_player.h"
 
-#include "bitmaps.h"
 #include "../byte_reader.h"
+#include "bitmaps.h"
 #include "gdi_canvas.h"
 #include "object_table.h"
 #include "text_decoding.h"
@@ -209,7 +209,10 @@ std::optional<QPainterPath> readRegionData(ByteReader r)
 
 class EmfPlayer {
 public:
-    explicit EmfPlayer(GdiCanvas& canvas) : m_canvas(canvas) {}
+    explicit EmfPlayer(GdiCanvas& canvas)
+        : m_canvas(canvas)
+    {
+    }
     void play(ByteReader records);
 
 private:
@@ -514,7 +517,8 @@ void EmfPlayer::record(quint32 type, ByteReader& r)
     case EMR_EXTSELECTCLIPRGN: {
         const quint32 size = r.u32();
         const int mode = int(r.u32());
-        const std::optional<QPainterPath> region = size ? readRegionData(r.take(size)) : std::nullopt;
+        const std::optional<QPainterPath> region = size ? readRegionData(r.take(size))
+                                                        : std::nullopt;
         if (!r.failed())
             c.selectClipRegion(region, mode, true);
         break;
@@ -733,8 +737,8 @@ void EmfPlayer::selectObject(quint32 index)
             pen.style = PS_NULL;
             c.selectPen(pen);
             break;
-        case 10: // OEM_FIXED_FONT
-        case 11: // ANSI_FIXED_FONT
+        case 10:   // OEM_FIXED_FONT
+        case 11:   // ANSI_FIXED_FONT
         case 16: { // SYSTEM_FIXED_FONT
             GdiFont f;
             f.face = QStringLiteral("Courier New");
@@ -742,9 +746,9 @@ void EmfPlayer::selectObject(quint32 index)
             c.selectFont(f);
             break;
         }
-        case 12: // ANSI_VAR_FONT
-        case 13: // SYSTEM_FONT
-        case 14: // DEVICE_DEFAULT_FONT
+        case 12:   // ANSI_VAR_FONT
+        case 13:   // SYSTEM_FONT
+        case 14:   // DEVICE_DEFAULT_FONT
         case 17: { // DEFAULT_GUI_FONT
             GdiFont f;
             f.face = QStringLiteral("Arial");
@@ -832,7 +836,8 @@ void EmfPlayer::createExtPen(ByteReader& r)
     pen.width = pen.geometric ? width : 0;
     if (brushStyle == BS_NULL)
         pen.style = (pen.style & ~PS_STYLE_MASK) | PS_NULL;
-    if ((pen.style & PS_STYLE_MASK) == PS_USERSTYLE && entries <= 64 && r.has(quint64(entries) * 4)) {
+    if ((pen.style & PS_STYLE_MASK) == PS_USERSTYLE && entries <= 64
+        && r.has(quint64(entries) * 4)) {
         for (quint32 i = 0; i < entries; ++i)
             pen.dashes.push_back(r.u32());
     }
@@ -870,8 +875,8 @@ void EmfPlayer::extTextOut(bool wide, ByteReader& r)
 {
     readRectL(r); // bounds
     const bool advanced = r.u32() == GM_ADVANCED;
-    r.f32();      // exScale
-    r.f32();      // eyScale
+    r.f32(); // exScale
+    r.f32(); // eyScale
     // EmrText ([MS-EMF] 2.2.5)
     const QPointF reference = readPointL(r);
     const quint32 chars = r.u32();
@@ -898,7 +903,8 @@ void EmfPlayer::extTextOut(bool wide, ByteReader& r)
             }
         }
     }
-    const std::optional<QRectF> box = (options & (ETO_OPAQUE | ETO_CLIPPED)) && !rect.normalized().isEmpty()
+    const std::optional<QRectF> box = (options & (ETO_OPAQUE | ETO_CLIPPED))
+            && !rect.normalized().isEmpty()
         ? std::optional(rect)
         : std::nullopt;
     const GdiFont& f = m_canvas.dc().font;
@@ -993,7 +999,8 @@ void EmfPlayer::blt(quint32 type, ByteReader& r)
     // BitBlt copies the destination's extent of source pixels; writers that put a small
     // bitmap behind a large destination mean the bitmap itself, scaled over it.
     if (type == EMR_BITBLT && !QRectF(image.rect()).contains(source))
-        source = QRectF(source.topLeft(), QPointF(image.width(), image.height())).normalized()
+        source = QRectF(source.topLeft(), QPointF(image.width(), image.height()))
+                     .normalized()
                      .intersected(QRectF(image.rect()));
     if (type == EMR_TRANSPARENTBLT) {
         // Pixels of the transparent colour (the "rop") are left out.
@@ -1051,7 +1058,8 @@ void EmfPlayer::dibits(bool stretch, ByteReader& r)
     }
     const QImage image = bitmapAt(r, offBmi, cbBmi, offBits, cbBits, usage);
     if (!image.isNull())
-        m_canvas.drawImage(box, image, dibSourceRect(r.at(offBmi, cbBmi).data(), xSrc, ySrc, cxSrc, cySrc), rop);
+        m_canvas.drawImage(
+            box, image, dibSourceRect(r.at(offBmi, cbBmi).data(), xSrc, ySrc, cxSrc, cySrc), rop);
 }
 
 QImage EmfPlayer::bitmapAt(const ByteReader& r, quint32 offBmi, quint32 cbBmi, quint32 offBits,
@@ -1099,9 +1107,10 @@ void EmfPlayer::gradientFill(ByteReader& r)
             const quint32 cIndex = r.u32();
             if (a >= vertices || bIndex >= vertices || cIndex >= vertices)
                 continue;
-            b.color = QColor((v[a].color.red() + v[bIndex].color.red() + v[cIndex].color.red()) / 3,
-                             (v[a].color.green() + v[bIndex].color.green() + v[cIndex].color.green()) / 3,
-                             (v[a].color.blue() + v[bIndex].color.blue() + v[cIndex].color.blue()) / 3);
+            b.color = QColor(
+                (v[a].color.red() + v[bIndex].color.red() + v[cIndex].color.red()) / 3,
+                (v[a].color.green() + v[bIndex].color.green() + v[cIndex].color.green()) / 3,
+                (v[a].color.blue() + v[bIndex].color.blue() + v[cIndex].color.blue()) / 3);
             QPainterPath path;
             path.addPolygon(QPolygonF({v[a].at, v[bIndex].at, v[cIndex].at}));
             path.closeSubpath();
@@ -1119,8 +1128,9 @@ void EmfPlayer::gradientFill(ByteReader& r)
         const Vertex& from = v[upperLeft];
         const Vertex& to = v[lowerRight];
         const QRectF box = QRectF(from.at, to.at);
-        QLinearGradient gradient(from.at, mode == GRADIENT_FILL_RECT_H ? QPointF(to.at.x(), from.at.y())
-                                                                      : QPointF(from.at.x(), to.at.y()));
+        QLinearGradient gradient(from.at,
+                                 mode == GRADIENT_FILL_RECT_H ? QPointF(to.at.x(), from.at.y())
+                                                              : QPointF(from.at.x(), to.at.y()));
         gradient.setColorAt(0, from.color);
         gradient.setColorAt(1, to.color);
         QPainterPath path;

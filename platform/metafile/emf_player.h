@@ -32,7 +32,6 @@ QSizeF emfExtentHimetric(const EmfHeader& header);
 /// Plays the records of `data` onto `painter`, the header's frame mapped onto `target`.
 /// EMF+ records are skipped (their GDI twins draw). Stops quietly at the first record that
 /// does not fit; never throws.
-void playEmf(QByteArrayView data, const EmfHeader& header, QPainter& painter,
-             const QRectF& target);
+void playEmf(QByteArrayView data, const EmfHeader& header, QPainter& painter, const QRectF& target);
 
 } // namespace platform::metafile

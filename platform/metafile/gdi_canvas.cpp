@@ -1,16 +1,16 @@
 #include "gdi_canvas.h"
 
-#include "text_decoding.h"
 #include "platform/fonts.h"
+#include "text_decoding.h"
 
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QGlyphRun>
-#include <QRawFont>
 #include <QPaintDevice>
 #include <QPaintEngine>
 #include <QPainter>
 #include <QPainterPathStroker>
+#include <QRawFont>
 
 #include <algorithm>
 #include <cmath>
@@ -110,7 +110,12 @@ QColor inverted(const QColor& c)
 struct MixMode {
     bool draw = true;
     QPainter::CompositionMode mode = QPainter::CompositionMode_SourceOver;
-    enum { Keep, Invert, Black, White } color = Keep;
+    enum {
+        Keep,
+        Invert,
+        Black,
+        White
+    } color = Keep;
 };
 
 MixMode mixModeOf(int rop2)
@@ -227,7 +232,8 @@ QPainterPath snappedToPixels(const QPainterPath& path)
         return b >= 0 && b < n && path.elementAt(std::max(a, b)).isLineTo();
     };
     for (int i = 0; i < n; ++i) {
-        if (path.elementAt(i).isCurveTo() || (i > 0 && path.elementAt(i).type == QPainterPath::CurveToDataElement))
+        if (path.elementAt(i).isCurveTo()
+            || (i > 0 && path.elementAt(i).type == QPainterPath::CurveToDataElement))
             continue;
         const QPointF p = path.elementAt(i);
         bool snapX = false;
@@ -1013,7 +1019,8 @@ void GdiCanvas::textOut(QPointF reference, const QString& rawText, const std::ve
 
     const double ys = yScale(L);
     const double xs = xScale(L);
-    const std::optional<QFont> realized = realizeFont(symbol ? installedFace(QStringLiteral("Symbol")) : family, ys, xs);
+    const std::optional<QFont> realized = realizeFont(
+        symbol ? installedFace(QStringLiteral("Symbol")) : family, ys, xs);
     if (!realized)
         return;
     const QFont& font = *realized;
@@ -1038,13 +1045,15 @@ void GdiCanvas::textOut(QPointF reference, const QString& rawText, const std::ve
         if (useDx)
             advance = i < qsizetype(dx.size()) ? dx[size_t(i)] * xs : 0;
         else if (glyphIndexes)
-            advance = (i < glyphAdvances.size() ? glyphAdvances[i].x() : 0) + m_dc.textCharExtra * xs;
+            advance = (i < glyphAdvances.size() ? glyphAdvances[i].x() : 0)
+                + m_dc.textCharExtra * xs;
         else
             advance = fm.horizontalAdvance(text.at(i)) + m_dc.textCharExtra * xs;
         pos[size_t(i) + 1] = pos[size_t(i)] + advance;
     }
-    const double width = useDx || glyphIndexes ? pos[size_t(n)]
-                                               : fm.horizontalAdvance(text) + m_dc.textCharExtra * xs * n;
+    const double width = useDx || glyphIndexes
+        ? pos[size_t(n)]
+        : fm.horizontalAdvance(text) + m_dc.textCharExtra * xs * n;
 
     double x0 = 0;
     const quint32 h = m_dc.textAlign & TA_HORIZONTAL_MASK;
@@ -1109,8 +1118,7 @@ void GdiCanvas::textOut(QPointF reference, const QString& rawText, const std::ve
         for (qsizetype i = 0; i < n; ++i) {
             qsizetype len = 1;
             // Keep surrogate pairs and combining marks with their base character.
-            while (i + len < n
-                   && (text.at(i + len).isLowSurrogate() || text.at(i + len).isMark()))
+            while (i + len < n && (text.at(i + len).isLowSurrogate() || text.at(i + len).isMark()))
                 ++len;
             m_painter.drawText(QPointF(x0 + pos[size_t(i)], y0), text.mid(i, len));
             i += len - 1;
@@ -1224,8 +1232,8 @@ void GdiCanvas::patBlt(const QRectF& box, quint32 rop)
     m_painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
 }
 
-void GdiCanvas::drawImage(const QRectF& box, const QImage& image, const QRectF& source,
-                          quint32 rop, int constantAlpha)
+void GdiCanvas::drawImage(const QRectF& box, const QImage& image, const QRectF& source, quint32 rop,
+                          int constantAlpha)
 {
     if (m_pathOpen || image.isNull() || !usable())
         return;

@@ -63,7 +63,12 @@ struct DcState {
 };
 
 /// The kinds of elliptic arc figures.
-enum class ArcKind { Arc, ArcTo, Chord, Pie };
+enum class ArcKind {
+    Arc,
+    ArcTo,
+    Chord,
+    Pie
+};
 
 /// A device context over a QPainter: the drawing state of a metafile (mapping, world
 /// transform, selected objects, clip, path) and the GDI drawing operations, in logical units.

@@ -1,8 +1,8 @@
 #include "metafile.h"
 
 #include "emf_player.h"
-#include "wmf_player.h"
 #include "platform/errors.h"
+#include "wmf_player.h"
 
 #include <QPainter>
 
@@ -16,7 +16,8 @@ constexpr double MaxPixels = 32767;
 class EmfGraphic final : public VectorGraphic {
 public:
     EmfGraphic(QByteArray bytes, const EmfHeader& header)
-        : m_bytes(std::move(bytes)), m_header(header)
+        : m_bytes(std::move(bytes))
+        , m_header(header)
     {
     }
     QSizeF extentHimetric() const override { return emfExtentHimetric(m_header); }
@@ -33,7 +34,8 @@ private:
 class WmfGraphic final : public VectorGraphic {
 public:
     WmfGraphic(QByteArray bytes, const WmfHeader& header)
-        : m_bytes(std::move(bytes)), m_header(header)
+        : m_bytes(std::move(bytes))
+        , m_header(header)
     {
         // A WMF that carries an EMF of itself is shown from the EMF, which says more.
         QByteArray emf = embeddedEmf(m_bytes, m_header);

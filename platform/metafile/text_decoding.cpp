@@ -50,6 +50,7 @@ const char* encodingOf(int charSet)
 }
 
 // What the Symbol font shows at 0x20..0xFF (Adobe's Symbol encoding); 0 where it shows nothing.
+// clang-format off
 constexpr char16_t SymbolTable[224] = {
     // 0x20
     u' ', u'!', u'\u2200', u'#', u'\u2203', u'%', u'&', u'\u220B',
@@ -91,6 +92,7 @@ constexpr char16_t SymbolTable[224] = {
     0, u'\u232A', u'\u222B', u'\u2320', u'\u23AE', u'\u2321', u'\u239E', u'\u239F',
     u'\u23A0', u'\u23A4', u'\u23A5', u'\u23A6', u'\u23AB', u'\u23AC', u'\u23AD', 0,
 };
+// clang-format on
 
 bool isDoubleByte(int charSet)
 {

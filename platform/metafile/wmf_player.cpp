@@ -1,7 +1,7 @@
 #include "wmf_player.h"
 
-#include "bitmaps.h"
 #include "../byte_reader.h"
+#include "bitmaps.h"
 #include "gdi_canvas.h"
 #include "object_table.h"
 #include "text_decoding.h"
@@ -232,7 +232,10 @@ GdiFont readFont(ByteReader& r)
 
 class WmfPlayer {
 public:
-    WmfPlayer(GdiCanvas& canvas) : m_canvas(canvas) {}
+    WmfPlayer(GdiCanvas& canvas)
+        : m_canvas(canvas)
+    {
+    }
 
     void play(ByteReader records);
 
@@ -418,8 +421,9 @@ void WmfPlayer::record(quint16 function, quint32 sizeWords, ByteReader& r)
         const QRectF box = readRectBRTL(r);
         if (r.failed())
             break;
-        const ArcKind kind = function == META_ARC ? ArcKind::Arc
-                                                  : (function == META_CHORD ? ArcKind::Chord : ArcKind::Pie);
+        const ArcKind kind = function == META_ARC
+            ? ArcKind::Arc
+            : (function == META_CHORD ? ArcKind::Chord : ArcKind::Pie);
         c.arc(kind, box, start, end);
         break;
     }
@@ -587,7 +591,8 @@ void WmfPlayer::textOut(ByteReader& r)
     if (r.failed())
         return;
     const GdiFont& f = m_canvas.dc().font;
-    const DecodedText text = decodeWithAdvances(bytes, f.charSet, isSymbolFont(f.face, f.charSet), {});
+    const DecodedText text = decodeWithAdvances(bytes, f.charSet, isSymbolFont(f.face, f.charSet),
+                                                {});
     m_canvas.textOut(at, text.text, {}, 0, std::nullopt);
 }
 
@@ -619,7 +624,8 @@ void WmfPlayer::extTextOut(ByteReader& r)
         }
     }
     const GdiFont& f = m_canvas.dc().font;
-    const DecodedText text = decodeWithAdvances(bytes, f.charSet, isSymbolFont(f.face, f.charSet), dx);
+    const DecodedText text = decodeWithAdvances(bytes, f.charSet, isSymbolFont(f.face, f.charSet),
+                                                dx);
     m_canvas.textOut(at, text.text, text.dx, options, rect);
 }
 
@@ -723,7 +729,8 @@ void WmfPlayer::createPatternBrush(quint16 function, ByteReader& r)
             if (b.monochrome)
                 b.pattern = decodeMonoDib(rest, {});
             if (b.pattern.isNull())
-                b.pattern = decodeMetafileDib(rest, {}, style == BS_PATTERN ? DIB_RGB_COLORS : usage, dc.palette);
+                b.pattern = decodeMetafileDib(
+                    rest, {}, style == BS_PATTERN ? DIB_RGB_COLORS : usage, dc.palette);
         } else {
             b.pattern = decodeBitmap16(rest, Qt::black, Qt::white);
             b.monochrome = true;

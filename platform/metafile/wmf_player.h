@@ -44,7 +44,6 @@ QByteArray embeddedEmf(QByteArrayView data, const WmfHeader& header);
 
 /// Plays the records of `data` onto `painter`, the header's frame mapped onto `target`.
 /// Stops quietly at the first record that does not fit; never throws.
-void playWmf(QByteArrayView data, const WmfHeader& header, QPainter& painter,
-             const QRectF& target);
+void playWmf(QByteArrayView data, const WmfHeader& header, QPainter& painter, const QRectF& target);
 
 } // namespace platform::metafile

@@ -19,14 +19,18 @@ constexpr QRgb AlphaBits = 0xFF000000;
 /// The rows of a plain bitmap, read from the file one by one in picture order.
 class BmpRows final : public PendingRows {
 public:
-    explicit BmpRows(const QString& path) : m_file(path) {}
+    explicit BmpRows(const QString& path)
+        : m_file(path)
+    {
+    }
 
     /// Opens the file and reads its layout; nothing when it is not a plain bitmap.
     std::optional<PlainBitmap> open()
     {
         if (!m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
             raise(PathFileAccessError);
-        const std::optional<PlainBitmap> layout = plainBitmap(m_file.read(HeadBytes), m_file.size());
+        const std::optional<PlainBitmap> layout = plainBitmap(m_file.read(HeadBytes),
+                                                              m_file.size());
         if (layout)
             m_layout = *layout;
         return layout;
@@ -100,7 +104,8 @@ std::optional<Picture> openPlainBmp(const QString& path, int firstRows)
     const std::optional<PlainBitmap> layout = rows->open();
     if (!layout)
         return std::nullopt;
-    QImage image = allocatePicture(layout->width, layout->height, QImage::Format_RGB32, rows->fileSize());
+    QImage image = allocatePicture(layout->width, layout->height, QImage::Format_RGB32,
+                                   rows->fileSize());
     rows->start(image);
     rows->decodeMore(firstRows);
     return Picture(std::move(image), std::move(rows));

@@ -1,10 +1,10 @@
 #include "decoders.h"
 
 #include "../errors.h"
+#include "bmp_stream.h"
 #include "dib.h"
 #include "gif.h"
 #include "ico.h"
-#include "bmp_stream.h"
 #include "jpeg.h"
 #include "jpeg_stream.h"
 

@@ -15,8 +15,8 @@ namespace platform::raster {
 namespace {
 
 // Header sizes, by the structure each one announces.
-constexpr quint32 BITMAPCOREHEADER_SIZE = 12;   // OS/2 1.x, Windows 2.x
-constexpr quint32 OS2_HEADER_MIN_SIZE = 16;     // BITMAPCOREHEADER2 may end after any field
+constexpr quint32 BITMAPCOREHEADER_SIZE = 12; // OS/2 1.x, Windows 2.x
+constexpr quint32 OS2_HEADER_MIN_SIZE = 16;   // BITMAPCOREHEADER2 may end after any field
 constexpr quint32 BITMAPINFOHEADER_SIZE = 40;
 constexpr quint32 BITMAPV2INFOHEADER_SIZE = 52; // adds the red, green and blue masks
 constexpr quint32 BITMAPV3INFOHEADER_SIZE = 56; // adds the alpha mask
@@ -39,7 +39,15 @@ enum class Layout {
     Icon,     // packed, the height counting the colour bitmap and the AND mask below it
 };
 
-enum class Coding { Rgb, Bitfields, Rle8, Rle4, Rle24, Jpeg, Png };
+enum class Coding {
+    Rgb,
+    Bitfields,
+    Rle8,
+    Rle4,
+    Rle24,
+    Jpeg,
+    Png
+};
 
 struct Header {
     quint32 size = 0;
@@ -232,7 +240,10 @@ private:
 
 struct Bitfields {
     explicit Bitfields(const std::array<quint32, 4>& masks)
-        : red(masks[0]), green(masks[1]), blue(masks[2]), alpha(masks[3])
+        : red(masks[0])
+        , green(masks[1])
+        , blue(masks[2])
+        , alpha(masks[3])
         , plain8888(masks[0] == 0xFF0000 && masks[1] == 0xFF00 && masks[2] == 0xFF
                     && (masks[3] == 0 || masks[3] == AlphaBits))
     {
@@ -292,7 +303,11 @@ QRgb bitfieldRow(Row src, int bytesPerPixel, const Bitfields& f, Line out)
 
 class Target {
 public:
-    Target(QImage& image, bool topDown) : m_image(image), m_topDown(topDown) {}
+    Target(QImage& image, bool topDown)
+        : m_image(image)
+        , m_topDown(topDown)
+    {
+    }
 
     // The picture line of the `row`th row stored in the file.
     Line line(qint64 row)
@@ -376,13 +391,12 @@ Decoded decodeUncompressed(const Header& h, const Palette& palette,
 
 // RLE4, RLE8 and OS/2 RLE24: runs, literal runs, end of line, delta and end of bitmap.
 // Pixels that the stream skips or never reaches stay transparent.
-Decoded decodeRle(const Header& h, const Palette& palette, QByteArrayView bits,
-                  qint64 sourceBytes)
+Decoded decodeRle(const Header& h, const Palette& palette, QByteArrayView bits, qint64 sourceBytes)
 {
     if (bits.isEmpty())
         raise(InvalidPicture);
-    Decoded out{allocatePicture(h.width, h.height, QImage::Format_ARGB32_Premultiplied,
-                                sourceBytes)};
+    Decoded out{
+        allocatePicture(h.width, h.height, QImage::Format_ARGB32_Premultiplied, sourceBytes)};
     out.image.fill(0);
     Target target(out.image, h.topDown);
 
@@ -454,8 +468,8 @@ Decoded decodeRle(const Header& h, const Palette& palette, QByteArrayView bits,
             // A literal run cut short by the end of the data still gives its whole pixels.
             const Row src = rowOf(r.bytes(qMin(size, r.remaining())));
             const qint64 n = h.coding == Coding::Rle8 ? qMin<qint64>(code, qint64(src.size()))
-                : h.coding == Coding::Rle4 ? qMin<qint64>(code, 2 * qint64(src.size()))
-                                           : qint64(src.size()) / 3;
+                : h.coding == Coding::Rle4            ? qMin<qint64>(code, 2 * qint64(src.size()))
+                                                      : qint64(src.size()) / 3;
             for (qint64 i = 0; i < n; ++i) {
                 const size_t at = size_t(i);
                 switch (h.coding) {
@@ -485,7 +499,8 @@ Palette readPalette(QByteArrayView table, int entrySize, qint64 declared)
     Palette palette;
     palette.fill(OpaqueBlack);
     ByteReader r(table);
-    const qint64 count = std::min({declared, qint64(palette.size()), qint64(table.size()) / entrySize});
+    const qint64 count = std::min(
+        {declared, qint64(palette.size()), qint64(table.size()) / entrySize});
     for (qint64 i = 0; i < count; ++i) {
         const int blue = r.u8();
         const int green = r.u8();
@@ -527,9 +542,9 @@ Decoded decode(QByteArrayView info, Layout layout, QByteArrayView separateBits =
 
     const int entrySize = h.core ? 3 : 4;
     // JPEG and PNG bitmaps have 0 bits per pixel, and no table unless one is counted.
-    const qint64 declared = h.colorsUsed && !h.core    ? qint64(h.colorsUsed)
-        : h.bitCount >= 1 && h.bitCount <= 8 ? qint64(1) << h.bitCount
-                                                       : 0;
+    const qint64 declared = h.colorsUsed && !h.core ? qint64(h.colorsUsed)
+        : h.bitCount >= 1 && h.bitCount <= 8        ? qint64(1) << h.bitCount
+                                                    : 0;
     const qint64 tableStart = r.position();
     QByteArrayView table;
     QByteArrayView bits;
@@ -604,8 +619,8 @@ std::optional<PlainBitmap> plainBitmap(QByteArrayView head, qint64 fileSize)
         return std::nullopt; // not plain: the whole decoder has its say
     }
     const bool plainRgb = h.coding == Coding::Rgb && (h.bitCount == 24 || h.bitCount == 32);
-    const bool plainFields = h.coding == Coding::Bitfields && h.bitCount == 32 && masks[0] == 0xFF0000
-        && masks[1] == 0xFF00 && masks[2] == 0xFF && masks[3] == 0;
+    const bool plainFields = h.coding == Coding::Bitfields && h.bitCount == 32
+        && masks[0] == 0xFF0000 && masks[1] == 0xFF00 && masks[2] == 0xFF && masks[3] == 0;
     if (!plainRgb && !plainFields)
         return std::nullopt;
     const qint64 stride = strideOf(h.width, h.bitCount);

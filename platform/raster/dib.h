@@ -46,9 +46,9 @@ struct PlainBitmap {
     int width = 0;
     int height = 0;
     bool topDown = false;
-    int bitCount = 0;     ///< 24 or 32
-    qint64 offset = 0;    ///< of the first stored row, from the start of the file
-    qint64 stride = 0;    ///< bytes from one stored row to the next
+    int bitCount = 0;  ///< 24 or 32
+    qint64 offset = 0; ///< of the first stored row, from the start of the file
+    qint64 stride = 0; ///< bytes from one stored row to the next
 };
 
 /// The layout of a BMP file whose first bytes are `head` (at least its headers) and whose

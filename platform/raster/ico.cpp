@@ -95,7 +95,7 @@ std::vector<Entry> readDirectory(QByteArrayView file)
         entry.width = e.u8();
         entry.height = e.u8();
         const int colours = e.u8();
-        e.skip(3); // reserved; planes (icons) or hot spot x (cursors)
+        e.skip(3);             // reserved; planes (icons) or hot spot x (cursors)
         entry.depth = e.u16(); // bit count (icons) or hot spot y (cursors)
         const quint32 size = e.u32();
         const quint32 offset = e.u32();

@@ -13,7 +13,11 @@ constexpr qint64 ReadChunk = 64 * 1024;
 /// Reads a file byte by byte through a buffer, without mapping it into memory.
 class ChunkReader {
 public:
-    explicit ChunkReader(QIODevice& device) : m_device(device), m_buffer(ReadChunk, Qt::Uninitialized) {}
+    explicit ChunkReader(QIODevice& device)
+        : m_device(device)
+        , m_buffer(ReadChunk, Qt::Uninitialized)
+    {
+    }
 
     /// The next byte, or -1 at the end of the file.
     int next()
@@ -105,7 +109,8 @@ Structure walkSegments(QIODevice& device)
         if (marker == SOS && !frame)
             return {false, segments};
         if (!in.skip(length - 2))
-            return {inScan, segments}; // cut short inside a segment: only scan data before it decode
+            return {inScan,
+                    segments}; // cut short inside a segment: only scan data before it decode
         inScan = inScan || marker == SOS;
     }
 }

@@ -10,8 +10,8 @@
 
 #include <array>
 #include <csetjmp>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include <jpeglib.h>
@@ -70,7 +70,9 @@ struct ErrorManager {
     std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
 }
 
-void quietMessage(j_common_ptr) {}
+void quietMessage(j_common_ptr)
+{
+}
 
 // A source that reads the file in chunks; the end of the file reads as an EOI marker, as
 // libjpeg's own file source does, so a file cut short decodes partly.
@@ -80,12 +82,15 @@ struct FileSource {
     std::array<JOCTET, ReadChunk> buffer;
 };
 
-void initSource(j_decompress_ptr) {}
+void initSource(j_decompress_ptr)
+{
+}
 
 boolean fillInputBuffer(j_decompress_ptr cinfo)
 {
     auto* src = reinterpret_cast<FileSource*>(cinfo->src);
-    qint64 n = src->file->read(reinterpret_cast<char*>(src->buffer.data()), qint64(src->buffer.size()));
+    qint64 n = src->file->read(reinterpret_cast<char*>(src->buffer.data()),
+                               qint64(src->buffer.size()));
     if (n <= 0) {
         src->buffer[0] = 0xFF;
         src->buffer[1] = EOI;
@@ -109,12 +114,15 @@ void skipInputData(j_decompress_ptr cinfo, long count)
     }
 }
 
-void termSource(j_decompress_ptr) {}
+void termSource(j_decompress_ptr)
+{
+}
 
 /// One JPEG being decoded into a picture's pixels, top row first.
 class JpegRows final : public PendingRows {
 public:
-    explicit JpegRows(const QString& path) : m_file(path)
+    explicit JpegRows(const QString& path)
+        : m_file(path)
     {
         m_cinfo.err = jpeg_std_error(&m_error.pub);
         m_error.pub.error_exit = errorExit;

@@ -28,7 +28,8 @@ QImage decodeWithQt(QByteArrayView bytes, const char* qtFormat, bool upright)
     const QSize size = reader.size();
     if (size.isValid()) {
         // Turning a picture upright makes a second copy of its pixels for a moment.
-        const bool turns = upright && reader.transformation() != QImageIOHandler::TransformationNone;
+        const bool turns = upright
+            && reader.transformation() != QImageIOHandler::TransformationNone;
         checkPictureSize(size.width(), size.height(), bytes.size(), turns ? 2 : 1);
     }
     QImage image;

@@ -86,14 +86,13 @@ private:
 void TestAboutWindow::initTestCase()
 {
     // No test may start a browser or block on a message box.
-    setProgramStarter([this](const QString& program, const QStringList& arguments,
-                             WindowStyle style) -> qint64 {
-        m_started.append({program, arguments, style});
-        return 4242;
-    });
-    setMessageBoxHandler([this](const QString&, const QString& prompt) {
-        m_messages.append(prompt);
-    });
+    setProgramStarter(
+        [this](const QString& program, const QStringList& arguments, WindowStyle style) -> qint64 {
+            m_started.append({program, arguments, style});
+            return 4242;
+        });
+    setMessageBoxHandler(
+        [this](const QString&, const QString& prompt) { m_messages.append(prompt); });
 }
 
 void TestAboutWindow::init()
@@ -252,7 +251,8 @@ void TestAboutWindow::creditLineShowsWhole()
     Form2& form = *m_form;
     QWidget& client = *form.clientArea();
     // Nothing covers the maker's name where the two boxes overlap.
-    QCOMPARE(rendering(client, form.Label1->geometry()), rendering(*form.Label1, form.Label1->rect()));
+    QCOMPARE(rendering(client, form.Label1->geometry()),
+             rendering(*form.Label1, form.Label1->rect()));
     // The credit wording ends before the maker's name begins, so none of it lies hidden.
     const QImage wording = rendering(*form.Label4, form.Label4->rect());
     const int hiddenFrom = form.Label1->x() - form.Label4->x();
@@ -262,7 +262,8 @@ void TestAboutWindow::creditLineShowsWhole()
             if (isDark(wording.pixel(x, y)))
                 lastInk = x;
     QVERIFY(lastInk > 0);
-    QVERIFY2(lastInk < hiddenFrom, qPrintable(u"ink to %1, hidden from %2"_qs.arg(lastInk).arg(hiddenFrom)));
+    QVERIFY2(lastInk < hiddenFrom,
+             qPrintable(u"ink to %1, hidden from %2"_qs.arg(lastInk).arg(hiddenFrom)));
     // The name itself is drawn in blue.
     const QImage name = rendering(client, form.Label1->geometry());
     int blue = 0;
@@ -316,7 +317,8 @@ void TestAboutWindow::pointingHand()
     const QPoint hot = cursor.hotSpot();
 
     // The hot spot is the top of the fingertip, near the centre: the hand's highest ink.
-    QVERIFY2((hot - QPoint(16, 16)).manhattanLength() <= 4, qPrintable(u"%1,%2"_qs.arg(hot.x()).arg(hot.y())));
+    QVERIFY2((hot - QPoint(16, 16)).manhattanLength() <= 4,
+             qPrintable(u"%1,%2"_qs.arg(hot.x()).arg(hot.y())));
     QCOMPARE(qAlpha(hand.pixel(hot)), 255);
     QCOMPARE(QColor(hand.pixel(hot)), QColor(Qt::black));
     std::set<QRgb> colours;
@@ -339,7 +341,8 @@ void TestAboutWindow::pointingHand()
     for (int y = 1; y < 31; ++y)
         for (int x = 1; x < 31; ++x)
             if (hand.pixel(x, y) == qRgb(255, 255, 255))
-                for (const QPoint next : {QPoint(x - 1, y), QPoint(x + 1, y), QPoint(x, y - 1), QPoint(x, y + 1)})
+                for (const QPoint next :
+                     {QPoint(x - 1, y), QPoint(x + 1, y), QPoint(x, y - 1), QPoint(x, y + 1)})
                     QVERIFY(qAlpha(hand.pixel(next)) == 255);
     // Everywhere else the normal arrow.
     QCOMPARE(form.clientArea()->cursor().shape(), Qt::ArrowCursor);
@@ -352,8 +355,10 @@ void TestAboutWindow::pressOnControlNeverReachesWindow_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<Qt::MouseButton>("button");
     for (const char* name : {"Image1", "Label3", "Label1", "Label4", "Label2"}) {
-        QTest::newRow(qPrintable(u"left on "_qs + QLatin1String(name))) << QString::fromLatin1(name) << Qt::LeftButton;
-        QTest::newRow(qPrintable(u"right on "_qs + QLatin1String(name))) << QString::fromLatin1(name) << Qt::RightButton;
+        QTest::newRow(qPrintable(u"left on "_qs + QLatin1String(name)))
+            << QString::fromLatin1(name) << Qt::LeftButton;
+        QTest::newRow(qPrintable(u"right on "_qs + QLatin1String(name)))
+            << QString::fromLatin1(name) << Qt::RightButton;
     }
 }
 

@@ -9,7 +9,11 @@ using namespace about;
 
 namespace {
 
-enum class Kind { Down, Move, Up };
+enum class Kind {
+    Down,
+    Move,
+    Up
+};
 
 // One mouse event on the window's background; the pointer's place is on the screen, in twips.
 struct Step {
@@ -19,9 +23,18 @@ struct Step {
     float pointerY;
 };
 
-Step down(int button, float x, float y) { return {Kind::Down, button, x, y}; }
-Step move(float x, float y) { return {Kind::Move, 0, x, y}; }
-Step up(int button, float x, float y) { return {Kind::Up, button, x, y}; }
+Step down(int button, float x, float y)
+{
+    return {Kind::Down, button, x, y};
+}
+Step move(float x, float y)
+{
+    return {Kind::Move, 0, x, y};
+}
+Step up(int button, float x, float y)
+{
+    return {Kind::Up, button, x, y};
+}
 
 } // namespace
 
@@ -54,7 +67,8 @@ void TestDragState::sequences_data()
     QTest::newRow("right press does not start a drag")
         << QList<Step>{down(RightButton, 3150, 3150), move(3450, 3300)} << QPointF(3000, 3000) << 0;
     QTest::newRow("middle press does not start a drag")
-        << QList<Step>{down(MiddleButton, 3150, 3150), move(3450, 3300)} << QPointF(3000, 3000) << 0;
+        << QList<Step>{down(MiddleButton, 3150, 3150), move(3450, 3300)} << QPointF(3000, 3000)
+        << 0;
     QTest::newRow("move without press does nothing")
         << QList<Step>{move(3450, 3300), move(3100, 3100)} << QPointF(3000, 3000) << 0;
     QTest::newRow("left release ends the drag")
@@ -62,8 +76,8 @@ void TestDragState::sequences_data()
                        move(3600, 3600)}
         << QPointF(3150, 3150) << 0;
     QTest::newRow("right release ends the drag while left is held")
-        << QList<Step>{down(LeftButton, 3150, 3150), move(3300, 3300), down(RightButton, 3300, 3300),
-                       up(RightButton, 3300, 3300), move(3600, 3600)}
+        << QList<Step>{down(LeftButton, 3150, 3150), move(3300, 3300),
+                       down(RightButton, 3300, 3300), up(RightButton, 3300, 3300), move(3600, 3600)}
         << QPointF(3150, 3150) << 0;
     QTest::newRow("middle release ends the drag while left is held")
         << QList<Step>{down(LeftButton, 3150, 3150), down(MiddleButton, 3150, 3150),
@@ -72,11 +86,12 @@ void TestDragState::sequences_data()
     // The pointer went on without a move event before the right press: the window follows
     // from the newly stored point (30 twips on), not from the first one (a jump of 105, 60).
     QTest::newRow("right press during a left drag goes on from the new point")
-        << QList<Step>{down(LeftButton, 3150, 3150), move(3300, 3300), down(RightButton, 3375, 3330),
-                       move(3405, 3360)}
+        << QList<Step>{down(LeftButton, 3150, 3150), move(3300, 3300),
+                       down(RightButton, 3375, 3330), move(3405, 3360)}
         << QPointF(3180, 3180) << 1;
     QTest::newRow("middle press during a left drag goes on from the new point")
-        << QList<Step>{down(LeftButton, 3150, 3150), down(MiddleButton, 3165, 3195), move(3180, 3225)}
+        << QList<Step>{down(LeftButton, 3150, 3150), down(MiddleButton, 3165, 3195),
+                       move(3180, 3225)}
         << QPointF(3015, 3030) << 1;
     QTest::newRow("a new left press after the end starts again")
         << QList<Step>{down(LeftButton, 3150, 3150), up(LeftButton, 3150, 3150),
@@ -131,7 +146,8 @@ void TestDragState::pressStoresRoundedPoint_data()
     QTest::newRow("negative halves go to even") << MiddleButton << -0.5f << -1.5f << 0 << -2;
     QTest::newRow("below a half goes down") << LeftButton << 149.49f << 7.25f << 149 << 7;
     QTest::newRow("above a half goes up") << LeftButton << 149.51f << 7.75f << 150 << 8;
-    QTest::newRow("largest field value") << RightButton << 32767.49f << -32768.5f << 32767 << -32768;
+    QTest::newRow("largest field value")
+        << RightButton << 32767.49f << -32768.5f << 32767 << -32768;
 }
 
 void TestDragState::pressStoresRoundedPoint()

@@ -13,7 +13,8 @@
 namespace {
 
 const QString Message = u"読み込めない形式のﾌｧｲﾙです"_qs;
-const QString Filter = u"読込可能なすべてのｲﾒｰｼﾞﾌｧｲﾙ (*.bmp *.gif *.jpg *.jpeg *.ico *.wmf *.emf)"_qs;
+const QString Filter =
+    u"読込可能なすべてのｲﾒｰｼﾞﾌｧｲﾙ (*.bmp *.gif *.jpg *.jpeg *.ico *.wmf *.emf)"_qs;
 
 /// Answers the Open dialog with the next of `answers` (nothing = Cancel) and records requests.
 struct DialogScript {
@@ -101,10 +102,13 @@ void TestMainWindow::dialogFilters_data()
 {
     QTest::addColumn<QString>("filter");
     QTest::addColumn<QStringList>("expected");
-    QTest::newRow("the open filter") << u"読込可能なすべてのｲﾒｰｼﾞﾌｧｲﾙ|*.bmp;*.gif;*.jpg;*.jpeg;*.ico;*.wmf;*.emf"_qs
-                                     << QStringList{Filter};
-    QTest::newRow("two entries") << u"Bitmaps|*.bmp|All|*.*"_qs << QStringList{u"Bitmaps (*.bmp)"_qs, u"All (*.*)"_qs};
-    QTest::newRow("description without patterns is dropped") << u"A|*.a|B"_qs << QStringList{u"A (*.a)"_qs};
+    QTest::newRow("the open filter")
+        << u"読込可能なすべてのｲﾒｰｼﾞﾌｧｲﾙ|*.bmp;*.gif;*.jpg;*.jpeg;*.ico;*.wmf;*.emf"_qs
+        << QStringList{Filter};
+    QTest::newRow("two entries") << u"Bitmaps|*.bmp|All|*.*"_qs
+                                 << QStringList{u"Bitmaps (*.bmp)"_qs, u"All (*.*)"_qs};
+    QTest::newRow("description without patterns is dropped")
+        << u"A|*.a|B"_qs << QStringList{u"A (*.a)"_qs};
     QTest::newRow("empty") << QString() << QStringList();
 }
 
@@ -118,16 +122,20 @@ void TestMainWindow::dialogFilters()
 void TestMainWindow::loadEvent_data()
 {
     QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QString>("caption");   // "" = the picture's caption
+    QTest::addColumn<QString>("caption"); // "" = the picture's caption
     QTest::addColumn<int>("messages");
     QTest::addColumn<bool>("viewer");
     QTest::addColumn<bool>("unloaded");
     QTest::newRow("no arguments") << QStringList() << u"pavex 2.1"_qs << 0 << false << false;
     QTest::newRow("a picture") << QStringList{u"@"_qs} << QString() << 0 << true << false;
-    QTest::newRow("a picture in quotes") << QStringList{u"\"@\""_qs} << u"pavex 2.1"_qs << 1 << true << false;
-    QTest::newRow("a missing file") << QStringList{u"nothing here.bmp"_qs} << u"pavex 2.1"_qs << 1 << true << false;
-    QTest::newRow("-PRINT in capitals is part of the name") << QStringList{u"@"_qs, u"-PRINT"_qs} << u"pavex 2.1"_qs << 1 << true << false;
-    QTest::newRow("-print prints and unloads") << QStringList{u"@"_qs, u"-print"_qs} << QString() << 0 << true << true;
+    QTest::newRow("a picture in quotes")
+        << QStringList{u"\"@\""_qs} << u"pavex 2.1"_qs << 1 << true << false;
+    QTest::newRow("a missing file")
+        << QStringList{u"nothing here.bmp"_qs} << u"pavex 2.1"_qs << 1 << true << false;
+    QTest::newRow("-PRINT in capitals is part of the name")
+        << QStringList{u"@"_qs, u"-PRINT"_qs} << u"pavex 2.1"_qs << 1 << true << false;
+    QTest::newRow("-print prints and unloads")
+        << QStringList{u"@"_qs, u"-print"_qs} << QString() << 0 << true << true;
 }
 
 void TestMainWindow::loadEvent()
@@ -146,7 +154,8 @@ void TestMainWindow::loadEvent()
 
     frame.MDIForm_Load();
 
-    QCOMPARE(frame.Caption(), caption.isEmpty() ? u"pavex "_qs + m_picture + u" 64x48ﾋﾟｸｾﾙ"_qs : caption);
+    QCOMPARE(frame.Caption(),
+             caption.isEmpty() ? u"pavex "_qs + m_picture + u" 64x48ﾋﾟｸｾﾙ"_qs : caption);
     QCOMPARE(boxes.prompts.size(), messages);
     QCOMPARE(frame.hasForm1(), viewer);
     QCOMPARE(frame.isUnloaded(), unloaded);
@@ -162,7 +171,8 @@ void TestMainWindow::openCommand()
     frame.mnuFileOpen_Click();
     QCOMPARE(dialog.requests.size(), 1);
     QCOMPARE(dialog.requests.first().filters, QStringList{Filter});
-    QCOMPARE(frame.CommonDialog1.Filter(), u"読込可能なすべてのｲﾒｰｼﾞﾌｧｲﾙ|*.bmp;*.gif;*.jpg;*.jpeg;*.ico;*.wmf;*.emf"_qs);
+    QCOMPARE(frame.CommonDialog1.Filter(),
+             u"読込可能なすべてのｲﾒｰｼﾞﾌｧｲﾙ|*.bmp;*.gif;*.jpg;*.jpeg;*.ico;*.wmf;*.emf"_qs);
     QCOMPARE(frame.Caption(), u"pavex "_qs + m_picture + u" 64x48ﾋﾟｸｾﾙ"_qs);
     QVERIFY(boxes.prompts.isEmpty());
 }

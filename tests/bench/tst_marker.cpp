@@ -18,8 +18,8 @@ constexpr int FrameWidth = 400;
 constexpr int FrameHeight = 300;
 
 struct Frame {
-    std::vector<std::uint32_t> pixels =
-        std::vector<std::uint32_t>(FrameWidth * FrameHeight, 0xc0c0c0);
+    std::vector<std::uint32_t> pixels = std::vector<std::uint32_t>(FrameWidth * FrameHeight,
+                                                                   0xc0c0c0);
 
     void fill(int left, int top, int width, int height, std::uint32_t colour)
     {
@@ -103,19 +103,32 @@ void TestMarker::find_data()
 
     const auto at = [](int x, int y) { return std::optional<Point>(Point{x, y}); };
     const std::optional<Point> none;
-    QTest::newRow("whole block on grey") << false << 100 << 50 << 64 << 64 << Marker << WholeFrame << at(100, 50);
-    QTest::newRow("whole block on a photo") << true << 101 << 77 << 64 << 64 << Marker << WholeFrame << at(101, 77);
-    QTest::newRow("at the frame's top-left corner") << false << 0 << 0 << 64 << 64 << Marker << WholeFrame << at(0, 0);
-    QTest::newRow("at the frame's bottom-right corner") << false << 336 << 236 << 64 << 64 << Marker << WholeFrame << at(336, 236);
-    QTest::newRow("shifted colour, as after JPEG") << true << 30 << 40 << 64 << 64 << rgb(35, 210, 100) << WholeFrame << at(30, 40);
-    QTest::newRow("colour off by more than the tolerance") << false << 30 << 40 << 64 << 64 << rgb(17, 200, 83) << WholeFrame << none;
-    QTest::newRow("top half painted so far") << false << 100 << 50 << 64 << 32 << Marker << WholeFrame << none;
-    QTest::newRow("left half painted so far") << false << 100 << 50 << 32 << 64 << Marker << WholeFrame << none;
-    QTest::newRow("a smaller patch") << true << 100 << 50 << 40 << 40 << Marker << WholeFrame << none;
-    QTest::newRow("cut by the frame's right edge") << false << 350 << 50 << 50 << 64 << Marker << WholeFrame << none;
-    QTest::newRow("outside the searched area") << false << 200 << 150 << 64 << 64 << Marker << Box{0, 0, 100, 100} << none;
-    QTest::newRow("touching the searched area") << false << 90 << 90 << 64 << 64 << Marker << Box{0, 0, 100, 100} << at(90, 90);
-    QTest::newRow("area larger than the frame") << false << 5 << 5 << 64 << 64 << Marker << Box{-50, -50, 1000, 1000} << at(5, 5);
+    QTest::newRow("whole block on grey")
+        << false << 100 << 50 << 64 << 64 << Marker << WholeFrame << at(100, 50);
+    QTest::newRow("whole block on a photo")
+        << true << 101 << 77 << 64 << 64 << Marker << WholeFrame << at(101, 77);
+    QTest::newRow("at the frame's top-left corner")
+        << false << 0 << 0 << 64 << 64 << Marker << WholeFrame << at(0, 0);
+    QTest::newRow("at the frame's bottom-right corner")
+        << false << 336 << 236 << 64 << 64 << Marker << WholeFrame << at(336, 236);
+    QTest::newRow("shifted colour, as after JPEG")
+        << true << 30 << 40 << 64 << 64 << rgb(35, 210, 100) << WholeFrame << at(30, 40);
+    QTest::newRow("colour off by more than the tolerance")
+        << false << 30 << 40 << 64 << 64 << rgb(17, 200, 83) << WholeFrame << none;
+    QTest::newRow("top half painted so far")
+        << false << 100 << 50 << 64 << 32 << Marker << WholeFrame << none;
+    QTest::newRow("left half painted so far")
+        << false << 100 << 50 << 32 << 64 << Marker << WholeFrame << none;
+    QTest::newRow("a smaller patch")
+        << true << 100 << 50 << 40 << 40 << Marker << WholeFrame << none;
+    QTest::newRow("cut by the frame's right edge")
+        << false << 350 << 50 << 50 << 64 << Marker << WholeFrame << none;
+    QTest::newRow("outside the searched area")
+        << false << 200 << 150 << 64 << 64 << Marker << Box{0, 0, 100, 100} << none;
+    QTest::newRow("touching the searched area")
+        << false << 90 << 90 << 64 << 64 << Marker << Box{0, 0, 100, 100} << at(90, 90);
+    QTest::newRow("area larger than the frame")
+        << false << 5 << 5 << 64 << 64 << Marker << Box{-50, -50, 1000, 1000} << at(5, 5);
 }
 
 void TestMarker::find()

@@ -14,7 +14,9 @@ namespace {
 
 class Source : public QWidget {
 public:
-    explicit Source(QStringList items, bool text) : m_items(std::move(items)), m_text(text)
+    explicit Source(QStringList items, bool text)
+        : m_items(std::move(items))
+        , m_text(text)
     {
         setWindowTitle(QStringLiteral("drag source"));
         setGeometry(600, 400, 100, 100);
@@ -40,7 +42,8 @@ protected:
         // exec() returns as soon as the drop is sent; the target then asks this program for
         // the data, so it stays a moment longer, as a file manager would.
         hide();
-        QTimer::singleShot(1500, qApp, [result] { QApplication::exit(result == Qt::IgnoreAction ? 3 : 0); });
+        QTimer::singleShot(1500, qApp,
+                           [result] { QApplication::exit(result == Qt::IgnoreAction ? 3 : 0); });
     }
 
 private:

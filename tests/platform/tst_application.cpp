@@ -49,8 +49,10 @@ void TestApplication::programArgumentsAreAsTyped_data()
     QTest::newRow("a toolkit switch") << QList<QByteArray>{"-reverse"} << u"-reverse"_qs;
     QTest::newRow("a toolkit option and its value")
         << QList<QByteArray>{"a.bmp", "-title", "t", "-print"} << u"a.bmp -title t -print"_qs;
-    QTest::newRow("two-dash form") << QList<QByteArray>{"--platform", "xcb"} << u"--platform xcb"_qs;
-    QTest::newRow("an empty word keeps its blanks") << QList<QByteArray>{"a", "", "b"} << u"a  b"_qs;
+    QTest::newRow("two-dash form")
+        << QList<QByteArray>{"--platform", "xcb"} << u"--platform xcb"_qs;
+    QTest::newRow("an empty word keeps its blanks")
+        << QList<QByteArray>{"a", "", "b"} << u"a  b"_qs;
     QTest::newRow("blanks inside a word") << QList<QByteArray>{" a b "} << u" a b "_qs;
     QTest::newRow("UTF-8") << QList<QByteArray>{"猫の 写真.bmp"} << u"猫の 写真.bmp"_qs;
 }

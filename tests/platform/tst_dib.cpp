@@ -133,25 +133,25 @@ void TestDib::decode_data()
     QTest::newRow("1-bit, 9 wide crosses a byte")
         << dib(40, 9, 1, 1, 0, {C0, C1}, dibRows({bytes({0x80, 0x80})}))
         << argbImage(9, 1, {C1, C0, C0, C0, C0, C0, C0, C0, C1});
-    QTest::newRow("2-bit")
-        << dib(40, 5, 1, 2, 0, {C0, C1, C2, C3}, dibRows({bytes({0x1B, 0x80})}))
-        << argbImage(5, 1, {C0, C1, C2, C3, C2});
+    QTest::newRow("2-bit") << dib(40, 5, 1, 2, 0, {C0, C1, C2, C3}, dibRows({bytes({0x1B, 0x80})}))
+                           << argbImage(5, 1, {C0, C1, C2, C3, C2});
     QTest::newRow("4-bit, odd width")
         << dib(40, 3, 1, 4, 0, {C0, C1, C2, C3}, dibRows({bytes({0x12, 0x30})}))
         << argbImage(3, 1, {C1, C2, C3});
-    QTest::newRow("8-bit")
-        << dib(40, 3, 1, 8, 0, {C0, C1, C2}, dibRows({bytes({2, 0, 1})}))
-        << argbImage(3, 1, {C2, C0, C1});
+    QTest::newRow("8-bit") << dib(40, 3, 1, 8, 0, {C0, C1, C2}, dibRows({bytes({2, 0, 1})}))
+                           << argbImage(3, 1, {C2, C0, C1});
     {
         DibFixture d = dib(40, 3, 1, 8, 0, {C0, C1}, dibRows({bytes({0, 1, 5})}));
         d.colorsUsed = 2;
-        QTest::newRow("8-bit, index past a short palette is black") << d << argbImage(3, 1, {C0, C1, Black});
+        QTest::newRow("8-bit, index past a short palette is black")
+            << d << argbImage(3, 1, {C0, C1, Black});
     }
     {
         const QList<QRgb> ramp = rampPalette(300);
         DibFixture d = dib(40, 2, 1, 8, 0, ramp, dibRows({bytes({0, 255})}));
         d.colorsUsed = 300;
-        QTest::newRow("8-bit, palette longer than 256") << d << argbImage(2, 1, {ramp[0], ramp[255]});
+        QTest::newRow("8-bit, palette longer than 256")
+            << d << argbImage(2, 1, {ramp[0], ramp[255]});
     }
     QTest::newRow("4-bit, 16 colours when none are counted")
         << dib(40, 2, 1, 4, 0, rampPalette(16), dibRows({bytes({0xF7})}))
@@ -161,21 +161,23 @@ void TestDib::decode_data()
     QTest::newRow("16-bit 5-5-5, top bit ignored")
         << dib(40, 5, 1, 16, 0, {}, dibRows({le16({0x7FFF, 0x001F, 0x8001, 0x03E0, 0x3DEF})}))
         << argbImage(5, 1, {White, Blue, qRgb(0, 0, 8), Green, qRgb(123, 123, 123)});
-    QTest::newRow("16-bit 5-6-5 bitfields")
-        << dib(40, 3, 1, 16, 3, {}, dibRows({le16({0xF800, 0x07E0, 0x0841})}), {0xF800, 0x07E0, 0x001F})
-        << argbImage(3, 1, {Red, Green, qRgb(8, 8, 8)});
+    QTest::newRow("16-bit 5-6-5 bitfields") << dib(
+        40, 3, 1, 16, 3, {}, dibRows({le16({0xF800, 0x07E0, 0x0841})}), {0xF800, 0x07E0, 0x001F})
+                                            << argbImage(3, 1, {Red, Green, qRgb(8, 8, 8)});
     QTest::newRow("16-bit 1-5-5-5 with alpha, V3 header")
-        << dib(56, 3, 1, 16, 3, {}, dibRows({le16({0xFC00, 0x7C00, 0x83E0})}), {0x7C00, 0x03E0, 0x001F, 0x8000})
+        << dib(56, 3, 1, 16, 3, {}, dibRows({le16({0xFC00, 0x7C00, 0x83E0})}),
+               {0x7C00, 0x03E0, 0x001F, 0x8000})
         << argbImage(3, 1, {Red, qRgba(255, 0, 0, 0), Green});
-    QTest::newRow("16-bit 4-4-4-4, V5 header")
-        << dib(124, 2, 1, 16, 3, {}, dibRows({le16({0xFF00, 0x80F0})}), {0x0F00, 0x00F0, 0x000F, 0xF000})
-        << argbImage(2, 1, {Red, qRgba(0, 255, 0, 136)});
-    QTest::newRow("16-bit alpha that is 0 everywhere is opaque")
-        << dib(56, 2, 1, 16, 3, {}, dibRows({le16({0x7C00, 0x03E0})}), {0x7C00, 0x03E0, 0x001F, 0x8000})
-        << argbImage(2, 1, {Red, Green});
+    QTest::newRow("16-bit 4-4-4-4, V5 header") << dib(
+        124, 2, 1, 16, 3, {}, dibRows({le16({0xFF00, 0x80F0})}), {0x0F00, 0x00F0, 0x000F, 0xF000})
+                                               << argbImage(2, 1, {Red, qRgba(0, 255, 0, 136)});
+    QTest::newRow("16-bit alpha that is 0 everywhere is opaque") << dib(
+        56, 2, 1, 16, 3, {}, dibRows({le16({0x7C00, 0x03E0})}), {0x7C00, 0x03E0, 0x001F, 0x8000})
+                                                                 << argbImage(2, 1, {Red, Green});
 
     // 24-bit: BGR, rows padded to 4 bytes.
-    const QByteArray rgbRows = dibRows({bytes({0, 0, 255, 0, 255, 0}), bytes({255, 0, 0, 255, 255, 255})});
+    const QByteArray rgbRows = dibRows(
+        {bytes({0, 0, 255, 0, 255, 0}), bytes({255, 0, 0, 255, 255, 255})});
     QTest::newRow("24-bit, rows bottom-up and padded")
         << dib(40, 2, 2, 24, 0, {}, rgbRows) << argbImage(2, 2, {Blue, White, Red, Green});
     QTest::newRow("24-bit, top-down")
@@ -213,7 +215,8 @@ void TestDib::decode_data()
         << dib(64, 2, 1, 4, 0, rampPalette(16), dibRows({bytes({0x3C})}))
         << argbImage(2, 1, {rampPalette(16)[3], rampPalette(16)[12]});
     QTest::newRow("OS/2 2.x, header cut to 16 bytes")
-        << dib(16, 2, 1, 8, 0, ramp, dibRows({bytes({7, 9})})) << argbImage(2, 1, {ramp[7], ramp[9]});
+        << dib(16, 2, 1, 8, 0, ramp, dibRows({bytes({7, 9})}))
+        << argbImage(2, 1, {ramp[7], ramp[9]});
     QTest::newRow("OS/2 2.x, RLE24")
         << dib(64, 2, 2, 24, 4, {},
                bytes({2, 0, 0, 255, 0, 0, 0, 3, 255, 0, 0, 0, 255, 0, 255, 255, 255, 0, 0, 1}))
@@ -303,8 +306,10 @@ void TestDib::truncated_data()
     QTest::newRow("after the colour table") << whole.left(offBits) << QImage();
     QTest::newRow("after the first row") << whole.left(offBits + 4) << threeByThreeWithRows(1, 0);
     QTest::newRow("inside the second row") << whole.left(offBits + 6) << threeByThreeWithRows(1, 2);
-    QTest::newRow("only the last padding byte missing") << whole.left(whole.size() - 1) << threeByThreeWithRows(3, 0);
-    QTest::newRow("last pixel missing") << whole.left(whole.size() - 2) << threeByThreeWithRows(2, 2);
+    QTest::newRow("only the last padding byte missing")
+        << whole.left(whole.size() - 1) << threeByThreeWithRows(3, 0);
+    QTest::newRow("last pixel missing")
+        << whole.left(whole.size() - 2) << threeByThreeWithRows(2, 2);
 
     DibFixture masked = dib(40, 1, 1, 16, 3, {}, le16({0xF800}), {0xF800, 0x07E0, 0x001F});
     QTest::newRow("in the masks") << masked.file().left(14 + 40 + 6) << QImage();
@@ -313,11 +318,15 @@ void TestDib::truncated_data()
     const DibFixture rle = dib(40, 4, 2, 8, 1, {C0, C1, C2},
                                bytes({3, 1, 0, 3, 2, 0, 1, 0, 0, 0, 0, 2, 1, 0, 0, 1}));
     const int rleBits = 14 + 40 + 3 * 4;
-    QTest::newRow("RLE8 in a run") << rle.file().left(rleBits + 3) << testing::argbImage(4, 2, {Clear, Clear, Clear, Clear, C1, C1, C1, Clear});
+    QTest::newRow("RLE8 in a run")
+        << rle.file().left(rleBits + 3)
+        << testing::argbImage(4, 2, {Clear, Clear, Clear, Clear, C1, C1, C1, Clear});
     QTest::newRow("RLE8 in a literal run gives its whole pixels")
-        << rle.file().left(rleBits + 6) << testing::argbImage(4, 2, {Clear, Clear, Clear, Clear, C1, C1, C1, C2});
+        << rle.file().left(rleBits + 6)
+        << testing::argbImage(4, 2, {Clear, Clear, Clear, Clear, C1, C1, C1, C2});
     QTest::newRow("RLE8 in a delta")
-        << rle.file().left(rleBits + 12) << testing::argbImage(4, 2, {Clear, Clear, Clear, Clear, C1, C1, C1, C2});
+        << rle.file().left(rleBits + 12)
+        << testing::argbImage(4, 2, {Clear, Clear, Clear, Clear, C1, C1, C1, C2});
 }
 
 void TestDib::truncated()
@@ -355,13 +364,31 @@ void TestDib::refused_data()
     QTest::newRow("3 bits") << with([](DibFixture& d) { d.bitCount = 3; });
     QTest::newRow("64 bits") << with([](DibFixture& d) { d.bitCount = 64; });
     QTest::newRow("unknown compression") << with([](DibFixture& d) { d.compression = 7; });
-    QTest::newRow("RLE8 at 4 bits") << with([](DibFixture& d) { d.bitCount = 4; d.compression = 1; });
-    QTest::newRow("RLE4 at 8 bits") << with([](DibFixture& d) { d.bitCount = 8; d.compression = 2; });
-    QTest::newRow("bitfields at 24 bits") << with([](DibFixture& d) { d.compression = 3; d.masks = {0xFF0000, 0xFF00, 0xFF}; });
-    QTest::newRow("OS/2 Huffman") << with([](DibFixture& d) { d.headerSize = 64; d.bitCount = 1; d.compression = 3; });
+    QTest::newRow("RLE8 at 4 bits") << with([](DibFixture& d) {
+        d.bitCount = 4;
+        d.compression = 1;
+    });
+    QTest::newRow("RLE4 at 8 bits") << with([](DibFixture& d) {
+        d.bitCount = 8;
+        d.compression = 2;
+    });
+    QTest::newRow("bitfields at 24 bits") << with([](DibFixture& d) {
+        d.compression = 3;
+        d.masks = {0xFF0000, 0xFF00, 0xFF};
+    });
+    QTest::newRow("OS/2 Huffman") << with([](DibFixture& d) {
+        d.headerSize = 64;
+        d.bitCount = 1;
+        d.compression = 3;
+    });
     QTest::newRow("no pixel data") << with([](DibFixture& d) { d.bits.clear(); });
-    QTest::newRow("RLE without data") << with([](DibFixture& d) { d.bitCount = 8; d.compression = 1; d.bits.clear(); });
-    QTest::newRow("PNG compression with other bytes") << with([](DibFixture& d) { d.compression = 5; });
+    QTest::newRow("RLE without data") << with([](DibFixture& d) {
+        d.bitCount = 8;
+        d.compression = 1;
+        d.bits.clear();
+    });
+    QTest::newRow("PNG compression with other bytes")
+        << with([](DibFixture& d) { d.compression = 5; });
 }
 
 void TestDib::refused()
@@ -378,7 +405,8 @@ void TestDib::packedColourTableBeyondTheData()
     d.colorsUsed = 1000;
     QVERIFY_THROWS_EXCEPTION(Error, decodeDib(d.packed()));
     // A BMP file says so itself.
-    const QString difference = testing::pixelDifference(decodeBmp(d.file()), testing::argbImage(1, 1, {C0}));
+    const QString difference = testing::pixelDifference(decodeBmp(d.file()),
+                                                        testing::argbImage(1, 1, {C0}));
     QVERIFY2(difference.isEmpty(), qPrintable(difference));
 }
 
@@ -387,7 +415,8 @@ void TestDib::fileOffsetPointingNowhereFallsBackToTheTable()
     QByteArray file = dib(40, 1, 1, 8, 0, {C0, C1}, bytes({1, 0, 0, 0})).file();
     file[10] = char(0xFF); // bfOffBits far past the end
     file[11] = char(0xFF);
-    const QString difference = testing::pixelDifference(decodeBmp(file), testing::argbImage(1, 1, {C1}));
+    const QString difference = testing::pixelDifference(decodeBmp(file),
+                                                        testing::argbImage(1, 1, {C1}));
     QVERIFY2(difference.isEmpty(), qPrintable(difference));
 }
 
@@ -395,7 +424,8 @@ void TestDib::embeddedJpeg()
 {
     QImage grey(16, 8, QImage::Format_RGB32);
     grey.fill(qRgb(128, 128, 128));
-    const QImage image = decodeBmp(dib(124, 16, 8, 0, 4, {}, testing::encodeWithQt(grey, "jpeg", 95)).file());
+    const QImage image = decodeBmp(
+        dib(124, 16, 8, 0, 4, {}, testing::encodeWithQt(grey, "jpeg", 95)).file());
     QCOMPARE(image.size(), QSize(16, 8));
     QVERIFY(qAbs(qGray(image.pixel(5, 5)) - 128) <= 2);
 }
@@ -404,7 +434,9 @@ void TestDib::overBudgetIsOutOfMemory()
 {
     const testing::PixelBudgetOverride budget(1 << 20);
     auto solid = [](int side) {
-        return dib(40, side, side, 8, 0, {C1}, QByteArray(qsizetype(side) * ((side + 3) & ~3), '\0')).file();
+        return dib(40, side, side, 8, 0, {C1},
+                   QByteArray(qsizetype(side) * ((side + 3) & ~3), '\0'))
+            .file();
     };
     QCOMPARE(decodeBmp(solid(512)).size(), QSize(512, 512)); // exactly 1 MiB of pixels
     QCOMPARE(testing::raisedError([&] { decodeBmp(solid(513)); }), int(OutOfMemory));
@@ -417,7 +449,8 @@ void TestDib::hugePictureFromFewBytesIsRefused()
     const testing::PixelBudgetOverride budget(qint64(1) << 40);
     const QByteArray promise = dib(40, 1, 100'000'000, 24, 0, {}, bytes({1, 2, 3, 0})).file();
     QCOMPARE(testing::raisedError([&] { decodeBmp(promise); }), int(InvalidPicture));
-    QCOMPARE(decodeBmp(dib(40, 1000, 1000, 24, 0, {}, bytes({1, 2, 3, 0})).file()).size(), QSize(1000, 1000));
+    QCOMPARE(decodeBmp(dib(40, 1000, 1000, 24, 0, {}, bytes({1, 2, 3, 0})).file()).size(),
+             QSize(1000, 1000));
 }
 
 QTEST_APPLESS_MAIN(TestDib)

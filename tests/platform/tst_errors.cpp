@@ -40,7 +40,8 @@ void TestErrors::errorCarriesNumberAndDescription_data()
     QTest::addColumn<int>("number");
     QTest::addColumn<QString>("given");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("standard description") << int(FileNotFound) << QString() << u"ファイルが見つかりません。"_qs;
+    QTest::newRow("standard description")
+        << int(FileNotFound) << QString() << u"ファイルが見つかりません。"_qs;
     QTest::newRow("own description") << int(InvalidPicture) << u"truncated"_qs << u"truncated"_qs;
     QTest::newRow("unknown number") << 12345 << QString() << QString();
 }
@@ -104,7 +105,9 @@ void TestErrors::unhandledErrorIsReportedAndEndsTheRun()
     QVERIFY(!runEndedByError());
     QVERIFY(!runUnhandled([] { raise(InvalidProcedureCall); }));
     QVERIFY(runEndedByError());
-    QCOMPARE(boxes.prompts, QStringList{u"実行時エラー '5':\n\nプロシージャの呼び出し、または引数が不正です。"_qs});
+    QCOMPARE(
+        boxes.prompts,
+        QStringList{u"実行時エラー '5':\n\nプロシージャの呼び出し、または引数が不正です。"_qs});
     // The run is already over: a second error is not reported again.
     runUnhandled([] { raise(Overflow); });
     QCOMPARE(boxes.prompts.size(), 1);

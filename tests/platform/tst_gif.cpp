@@ -21,7 +21,10 @@ QByteArray emptyFrameGif(int width, int height, int frameWidth, int frameHeight)
     out.append("\x00\x00\x00\xFF\xFF\xFF", 6);
     out.append("\x21\xFE\x02hi\x00", 6); // a comment before the image
     out.append(char(0x2C)).append(QByteArray(4, '\0'));
-    out.append(char(frameWidth)).append(char(frameWidth >> 8)).append(char(frameHeight)).append(char(frameHeight >> 8));
+    out.append(char(frameWidth))
+        .append(char(frameWidth >> 8))
+        .append(char(frameHeight))
+        .append(char(frameHeight >> 8));
     // The file ends after the descriptor, as Qt will not read it.
     out.append(char(0)).append(char(0x3B));
     return out;
@@ -46,8 +49,10 @@ void TestGif::transparentIndexIsTransparent()
     for (int y = 0; y < 2; ++y)
         for (int x = 0; x < 3; ++x)
             indexed.setPixel(x, y, pixels[y][x]);
-    const QImage expected = testing::argbImage(3, 2, {qRgb(255, 0, 0), 0, qRgb(0, 255, 0), qRgb(0, 255, 0), 0, qRgb(255, 0, 0)});
-    const QString difference = testing::pixelDifference(decodeGif(testing::encodeGif(indexed, 1)), expected);
+    const QImage expected = testing::argbImage(
+        3, 2, {qRgb(255, 0, 0), 0, qRgb(0, 255, 0), qRgb(0, 255, 0), 0, qRgb(255, 0, 0)});
+    const QString difference = testing::pixelDifference(decodeGif(testing::encodeGif(indexed, 1)),
+                                                        expected);
     QVERIFY2(difference.isEmpty(), qPrintable(difference));
 }
 
@@ -62,7 +67,8 @@ void TestGif::emptyFirstFrame_data()
 void TestGif::emptyFirstFrame()
 {
     QFETCH(QByteArray, file);
-    const QString difference = testing::pixelDifference(decodeGif(file), testing::argbImage(3, 2, QList<QRgb>(6, 0)));
+    const QString difference = testing::pixelDifference(
+        decodeGif(file), testing::argbImage(3, 2, QList<QRgb>(6, 0)));
     QVERIFY2(difference.isEmpty(), qPrintable(difference));
 }
 

@@ -59,7 +59,8 @@ IconEntryFixture solid(int side, int bitCount, QRgb colour)
 }
 
 // The 2x2 AND mask hiding the top-left and bottom-right pixels (rows bottom-up).
-const QByteArray CornerMask = testing::dibRows({QByteArray(1, char(0x40)), QByteArray(1, char(0x80))});
+const QByteArray CornerMask = testing::dibRows(
+    {QByteArray(1, char(0x40)), QByteArray(1, char(0x80))});
 
 } // namespace
 
@@ -80,9 +81,9 @@ void TestIco::pick_data()
     QTest::addColumn<QSize>("size");
     QTest::addColumn<QRgb>("colour");
 
-    QTest::newRow("largest wins")
-        << testing::iconFile({solid(16, 8, Red), solid(48, 4, Green), solid(32, 32, Blue)})
-        << QSize(48, 48) << Green;
+    QTest::newRow("largest wins") << testing::iconFile(
+        {solid(16, 8, Red), solid(48, 4, Green), solid(32, 32, Blue)})
+                                  << QSize(48, 48) << Green;
     QTest::newRow("tie goes to the deepest colour")
         << testing::iconFile({solid(32, 4, Red), solid(32, 24, Green), solid(32, 8, Blue)})
         << QSize(32, 32) << Green;
@@ -94,11 +95,12 @@ void TestIco::pick_data()
         << testing::iconFile({understated, solid(32, 8, Green)}) << QSize(64, 64) << Red;
     QImage png(40, 40, QImage::Format_ARGB32);
     png.fill(Green);
-    QTest::newRow("PNG entry")
-        << testing::iconFile({solid(32, 32, Red), {40, 40, 32, testing::encodeWithQt(png, "png")}})
-        << QSize(40, 40) << Green;
+    QTest::newRow("PNG entry") << testing::iconFile(
+        {solid(32, 32, Red), {40, 40, 32, testing::encodeWithQt(png, "png")}})
+                               << QSize(40, 40) << Green;
     QByteArray impossible = testing::encodeWithQt(png, "png");
-    impossible.replace(16, 8, QByteArray("\xC7\x94\xFF\xFF\xC6\x90\xFF\xFF", 8)); // IHDR width, height
+    impossible.replace(16, 8,
+                       QByteArray("\xC7\x94\xFF\xFF\xC6\x90\xFF\xFF", 8)); // IHDR width, height
     QTest::newRow("PNG entry of an impossible size")
         << testing::iconFile({{0, 0, 32, impossible}, solid(16, 8, Red)}) << QSize(16, 16) << Red;
     IconEntryFixture damaged = solid(64, 8, Red);
@@ -134,7 +136,8 @@ void TestIco::mask_data()
     testing::DibFixture alpha = solidDib(2, 32, Teal, 0x80);
     alpha.bits += CornerMask;
     QTest::newRow("32-bit alpha wins over the mask")
-        << alpha.packed() << testing::argbImage(2, 2, QList<QRgb>(4, qRgba(0x20, 0x80, 0x80, 0x80)));
+        << alpha.packed()
+        << testing::argbImage(2, 2, QList<QRgb>(4, qRgba(0x20, 0x80, 0x80, 0x80)));
     QTest::newRow("no mask stays opaque")
         << solidDib(2, 24, Teal).packed() << testing::argbImage(2, 2, QList<QRgb>(4, Teal));
     testing::DibFixture cut = solidDib(2, 24, Teal);

@@ -70,15 +70,18 @@ void TestJpeg::upright_data()
 {
     QTest::addColumn<int>("orientation");
     QTest::addColumn<QSize>("size");
-    QTest::addColumn<QList<QRgb>>("corners"); // quadrant centres: top-left, top-right, bottom-left, bottom-right
+    QTest::addColumn<QList<QRgb>>(
+        "corners"); // quadrant centres: top-left, top-right, bottom-left, bottom-right
     QTest::newRow("1 as stored") << 1 << QSize(32, 16) << QList<QRgb>{Red, Green, Blue, White};
     QTest::newRow("2 mirrored") << 2 << QSize(32, 16) << QList<QRgb>{Green, Red, White, Blue};
     QTest::newRow("3 turned half") << 3 << QSize(32, 16) << QList<QRgb>{White, Blue, Green, Red};
     QTest::newRow("4 flipped") << 4 << QSize(32, 16) << QList<QRgb>{Blue, White, Red, Green};
     QTest::newRow("5 transposed") << 5 << QSize(16, 32) << QList<QRgb>{Red, Blue, Green, White};
-    QTest::newRow("6 turned clockwise") << 6 << QSize(16, 32) << QList<QRgb>{Blue, Red, White, Green};
+    QTest::newRow("6 turned clockwise")
+        << 6 << QSize(16, 32) << QList<QRgb>{Blue, Red, White, Green};
     QTest::newRow("7 transversed") << 7 << QSize(16, 32) << QList<QRgb>{White, Green, Blue, Red};
-    QTest::newRow("8 turned anticlockwise") << 8 << QSize(16, 32) << QList<QRgb>{Green, White, Red, Blue};
+    QTest::newRow("8 turned anticlockwise")
+        << 8 << QSize(16, 32) << QList<QRgb>{Green, White, Red, Blue};
 }
 
 void TestJpeg::upright()
@@ -91,11 +94,14 @@ void TestJpeg::upright()
     QCOMPARE(image.size(), size);
     const int w = size.width();
     const int h = size.height();
-    const QPoint centres[4] = {{w / 4, h / 4}, {3 * w / 4, h / 4}, {w / 4, 3 * h / 4}, {3 * w / 4, 3 * h / 4}};
+    const QPoint centres[4] = {
+        {w / 4, h / 4}, {3 * w / 4, h / 4}, {w / 4, 3 * h / 4}, {3 * w / 4, 3 * h / 4}};
     for (int i = 0; i < 4; ++i) {
         const QRgb actual = image.pixel(centres[i]);
-        QVERIFY2(near(actual, corners[i]),
-                 qPrintable(QStringLiteral("quadrant %1 is #%2").arg(i).arg(actual, 8, 16, QLatin1Char('0'))));
+        QVERIFY2(
+            near(actual, corners[i]),
+            qPrintable(
+                QStringLiteral("quadrant %1 is #%2").arg(i).arg(actual, 8, 16, QLatin1Char('0'))));
     }
 }
 
@@ -113,7 +119,8 @@ void TestJpeg::turningNeedsRoomForTwoCopies()
     // One copy (800 KiB) fits in 1 MiB, two do not.
     const testing::PixelBudgetOverride budget(1 << 20);
     QCOMPARE(decodeJpeg(testing::jpegWithOrientation(image, 1)).size(), QSize(512, 400));
-    QCOMPARE(testing::raisedError([&] { decodeJpeg(testing::jpegWithOrientation(image, 6)); }), int(OutOfMemory));
+    QCOMPARE(testing::raisedError([&] { decodeJpeg(testing::jpegWithOrientation(image, 6)); }),
+             int(OutOfMemory));
 }
 
 void TestJpeg::markerFlood_data()

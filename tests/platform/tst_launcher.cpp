@@ -38,8 +38,9 @@ void TestLauncher::argumentsArriveWhole()
     QVERIFY(dir.isValid());
     const QString out = dir.filePath(u"arguments"_qs);
     // The started program writes each argument it received on a line of its own.
-    Shell(u"/bin/sh"_qs, {u"-c"_qs, u"printf '%s\\n' \"$@\" > \"$0.tmp\" && mv \"$0.tmp\" \"$0\""_qs, out,
-                          argument, u"last"_qs},
+    Shell(u"/bin/sh"_qs,
+          {u"-c"_qs, u"printf '%s\\n' \"$@\" > \"$0.tmp\" && mv \"$0.tmp\" \"$0\""_qs, out,
+           argument, u"last"_qs},
           MinimizedFocus);
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out), 10000);
     QFile file(out);

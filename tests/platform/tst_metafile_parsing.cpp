@@ -31,7 +31,10 @@ private Q_SLOTS:
 
 void TestMetafileParsing::readerReadsLittleEndian()
 {
-    const QByteArray bytes = QByteArray::fromHex("0102" "fffe" "78563412" "0000803f");
+    const QByteArray bytes = QByteArray::fromHex("0102"
+                                                 "fffe"
+                                                 "78563412"
+                                                 "0000803f");
     ByteReader r(bytes);
     QCOMPARE(r.u16(), quint16(0x0201));
     QCOMPARE(r.i16(), qint16(-257));
@@ -137,7 +140,8 @@ void TestMetafileParsing::decodeCharset_data()
     QTest::newRow("Shift-JIS kanji") << QByteArray("\x93\xFA\x96\x7B") << 128 << u"日本"_qs;
     QTest::newRow("Shift-JIS half-width kana") << QByteArray("\xCB\xDF") << 128 << u"ﾋﾟ"_qs;
     QTest::newRow("GB2312") << QByteArray("\xCB\xCE\xCC\xE5") << 134 << u"宋体"_qs;
-    QTest::newRow("Big5") << QByteArray("\xB7\x73\xB2\xD3\xA9\xFA\xC5\xE9") << 136 << u"新細明體"_qs;
+    QTest::newRow("Big5") << QByteArray("\xB7\x73\xB2\xD3\xA9\xFA\xC5\xE9") << 136
+                          << u"新細明體"_qs;
     QTest::newRow("Cyrillic") << QByteArray("\xCF\xF0\xE8") << 204 << u"При"_qs;
     QTest::newRow("Greek") << QByteArray("\xE1\xE2") << 161 << u"αβ"_qs;
     QTest::newRow("East European") << QByteArray("\x9A") << 238 << u"š"_qs;
@@ -155,7 +159,8 @@ void TestMetafileParsing::decodeCharset()
 void TestMetafileParsing::advancesFoldOntoDoubleByteCharacters()
 {
     // "A日B" in Shift-JIS: four bytes with one advance each.
-    const QByteArray bytes("A\x93\xFA" "B");
+    const QByteArray bytes("A\x93\xFA"
+                           "B");
     const DecodedText out = decodeWithAdvances(bytes, SHIFTJIS_CHARSET, false, {10, 7, 8, 12});
     QCOMPARE(out.text, u"A日B"_qs);
     QCOMPARE(out.dx, (std::vector<double>{10, 15, 12}));

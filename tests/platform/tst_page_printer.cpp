@@ -19,12 +19,12 @@ namespace {
 /// once, refuse to start one, or lose its default.
 class FakeDestination final : public PrintDestination {
 public:
-    QString name = u"fake"_qs;   ///< the default's name; "" for none
+    QString name = u"fake"_qs; ///< the default's name; "" for none
     bool refuseNextFinish = false;
     bool refuseBegin = false;
     int begins = 0;
     int discards = 0;
-    int beginsWhileOpen = 0;     ///< documents started while another was still open
+    int beginsWhileOpen = 0;      ///< documents started while another was still open
     QList<QByteArray> handedOver; ///< the documents that went to the printing system
 
     QString defaultName() override { return name; }
@@ -79,8 +79,7 @@ int pageCount(const QByteArray& pdf)
 }
 
 /// Runs `step`; returns the number of the error it raised, 0 when it raised none.
-template <typename Step>
-int errorOf(Step&& step)
+template <typename Step> int errorOf(Step&& step)
 {
     try {
         step();
@@ -175,7 +174,8 @@ void TestPagePrinter::refusedStartLeavesNoDocument()
 void TestPagePrinter::withoutDefaultEveryStepRaises_data()
 {
     QTest::addColumn<int>("step");
-    const char* names[] = {"CurrentX", "CurrentY", "FontName", "FontSize", "Print", "PaintPicture", "EndDoc"};
+    const char* names[] = {"CurrentX", "CurrentY",     "FontName", "FontSize",
+                           "Print",    "PaintPicture", "EndDoc"};
     for (int i = 0; i < 7; ++i)
         QTest::newRow(names[i]) << i;
 }
@@ -191,13 +191,27 @@ void TestPagePrinter::withoutDefaultEveryStepRaises()
     const Picture picture(pixels);
     const int raised = errorOf([&] {
         switch (step) {
-        case 0: printer.setCurrentX(0); break;
-        case 1: printer.setCurrentY(0); break;
-        case 2: printer.setFontName(u"IPAPGothic"_qs); break;
-        case 3: printer.setFontSize(9); break;
-        case 4: printer.Print(u"x"_qs); break;
-        case 5: printer.PaintPicture(picture, 0, 300); break;
-        default: printer.EndDoc(); break;
+        case 0:
+            printer.setCurrentX(0);
+            break;
+        case 1:
+            printer.setCurrentY(0);
+            break;
+        case 2:
+            printer.setFontName(u"IPAPGothic"_qs);
+            break;
+        case 3:
+            printer.setFontSize(9);
+            break;
+        case 4:
+            printer.Print(u"x"_qs);
+            break;
+        case 5:
+            printer.PaintPicture(picture, 0, 300);
+            break;
+        default:
+            printer.EndDoc();
+            break;
         }
     });
     QCOMPARE(raised, int(NoPrinter));

@@ -51,12 +51,17 @@ void TestPictureLoader::sniff_data()
     QTest::newRow("gif without version") << QByteArray("GIF8") << PictureFormat::Unknown;
     QTest::newRow("jpeg") << QByteArray("\xFF\xD8\xFF\xE0", 4) << PictureFormat::Jpeg;
     QTest::newRow("jpeg SOI alone") << QByteArray("\xFF\xD8", 2) << PictureFormat::Unknown;
-    QTest::newRow("icon") << QByteArray("\0\0\1\0\1\0", 6) + QByteArray(16, '\0') << PictureFormat::Icon;
-    QTest::newRow("cursor") << QByteArray("\0\0\2\0\1\0", 6) + QByteArray(16, '\0') << PictureFormat::Icon;
-    QTest::newRow("icon with no entries") << QByteArray("\0\0\1\0\0\0", 6) + QByteArray(16, '\0') << PictureFormat::Unknown;
-    QTest::newRow("placeable wmf") << QByteArray("\xD7\xCD\xC6\x9A", 4) << PictureFormat::PlaceableWmf;
+    QTest::newRow("icon") << QByteArray("\0\0\1\0\1\0", 6) + QByteArray(16, '\0')
+                          << PictureFormat::Icon;
+    QTest::newRow("cursor") << QByteArray("\0\0\2\0\1\0", 6) + QByteArray(16, '\0')
+                            << PictureFormat::Icon;
+    QTest::newRow("icon with no entries")
+        << QByteArray("\0\0\1\0\0\0", 6) + QByteArray(16, '\0') << PictureFormat::Unknown;
+    QTest::newRow("placeable wmf")
+        << QByteArray("\xD7\xCD\xC6\x9A", 4) << PictureFormat::PlaceableWmf;
     QTest::newRow("standard wmf") << QByteArray("\1\0\x09\0\0\x03", 6) << PictureFormat::Wmf;
-    QTest::newRow("wmf with odd header size") << QByteArray("\1\0\x0A\0\0\x03", 6) << PictureFormat::Unknown;
+    QTest::newRow("wmf with odd header size")
+        << QByteArray("\1\0\x0A\0\0\x03", 6) << PictureFormat::Unknown;
     QByteArray emf(44, '\0');
     emf[0] = 1;
     emf.replace(40, 4, " EMF");
@@ -85,22 +90,33 @@ void TestPictureLoader::loadsGeneratedFiles_data()
     QTest::addColumn<QImage>("original");
 
     const QImage odd = testing::patternImage(37, 23);
-    QTest::newRow("bmp, odd size") << u"odd.bmp"_qs << testing::encodeWithQt(odd, "bmp") << odd.size() << true << odd;
+    QTest::newRow("bmp, odd size")
+        << u"odd.bmp"_qs << testing::encodeWithQt(odd, "bmp") << odd.size() << true << odd;
     const QImage one = testing::patternImage(1, 1);
-    QTest::newRow("bmp 1x1") << u"one.bmp"_qs << testing::encodeWithQt(one, "bmp") << QSize(1, 1) << true << one;
+    QTest::newRow("bmp 1x1") << u"one.bmp"_qs << testing::encodeWithQt(one, "bmp") << QSize(1, 1)
+                             << true << one;
     const QImage tall = testing::patternImage(3, 500);
-    QTest::newRow("bmp, tall and narrow") << u"tall.bmp"_qs << testing::encodeWithQt(tall, "bmp") << tall.size() << true << tall;
+    QTest::newRow("bmp, tall and narrow")
+        << u"tall.bmp"_qs << testing::encodeWithQt(tall, "bmp") << tall.size() << true << tall;
     const QImage photo = testing::gradientImage(320, 200);
-    QTest::newRow("jpeg") << u"photo.jpg"_qs << testing::encodeWithQt(photo, "jpeg", 90) << photo.size() << false << photo;
-    QTest::newRow("jpeg 1x1") << u"one.jpeg"_qs << testing::encodeWithQt(one, "jpeg") << QSize(1, 1) << false << one;
+    QTest::newRow("jpeg") << u"photo.jpg"_qs << testing::encodeWithQt(photo, "jpeg", 90)
+                          << photo.size() << false << photo;
+    QTest::newRow("jpeg 1x1") << u"one.jpeg"_qs << testing::encodeWithQt(one, "jpeg") << QSize(1, 1)
+                              << false << one;
     const QImage indexed = odd.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
-    QTest::newRow("gif, odd size") << u"odd.gif"_qs << testing::encodeGif(indexed) << odd.size() << true << indexed;
+    QTest::newRow("gif, odd size")
+        << u"odd.gif"_qs << testing::encodeGif(indexed) << odd.size() << true << indexed;
     const QImage icon = testing::patternImage(32, 32, QImage::Format_ARGB32);
-    QTest::newRow("ico") << u"app.ico"_qs << testing::encodeWithQt(icon, "ico") << QSize(32, 32) << true << icon;
-    QTest::newRow("jpeg named .bmp") << u"lying.bmp"_qs << testing::encodeWithQt(photo, "jpeg", 90) << photo.size() << false << photo;
-    QTest::newRow("bmp named .gif") << u"lying.gif"_qs << testing::encodeWithQt(odd, "bmp") << odd.size() << true << odd;
-    QTest::newRow("bmp without extension") << u"noext"_qs << testing::encodeWithQt(odd, "bmp") << odd.size() << true << odd;
-    QTest::newRow("name with blanks and kana") << u"写真 ﾃｽﾄ 1.bmp"_qs << testing::encodeWithQt(odd, "bmp") << odd.size() << true << odd;
+    QTest::newRow("ico") << u"app.ico"_qs << testing::encodeWithQt(icon, "ico") << QSize(32, 32)
+                         << true << icon;
+    QTest::newRow("jpeg named .bmp") << u"lying.bmp"_qs << testing::encodeWithQt(photo, "jpeg", 90)
+                                     << photo.size() << false << photo;
+    QTest::newRow("bmp named .gif")
+        << u"lying.gif"_qs << testing::encodeWithQt(odd, "bmp") << odd.size() << true << odd;
+    QTest::newRow("bmp without extension")
+        << u"noext"_qs << testing::encodeWithQt(odd, "bmp") << odd.size() << true << odd;
+    QTest::newRow("name with blanks and kana")
+        << u"写真 ﾃｽﾄ 1.bmp"_qs << testing::encodeWithQt(odd, "bmp") << odd.size() << true << odd;
 }
 
 void TestPictureLoader::loadsGeneratedFiles()
@@ -159,16 +175,26 @@ void TestPictureLoader::refusesBadFiles_data()
     const QByteArray bmp = testing::encodeWithQt(testing::patternImage(40, 30), "bmp");
     QTest::newRow("empty name") << QString() << int(FileNotFound);
     QTest::newRow("missing file") << dir.filePath(u"missing.bmp"_qs) << int(FileNotFound);
-    QTest::newRow("name in double quotes") << u"\""_qs + testing::writeFile(dir, u"q.bmp"_qs, bmp) + u"\""_qs << int(FileNotFound);
-    QTest::newRow("name with a trailing blank") << testing::writeFile(dir, u"t.bmp"_qs, bmp) + u" "_qs << int(FileNotFound);
+    QTest::newRow("name in double quotes")
+        << u"\""_qs + testing::writeFile(dir, u"q.bmp"_qs, bmp) + u"\""_qs << int(FileNotFound);
+    QTest::newRow("name with a trailing blank")
+        << testing::writeFile(dir, u"t.bmp"_qs, bmp) + u" "_qs << int(FileNotFound);
     QTest::newRow("a folder") << m_dir.path() << int(PathFileAccessError);
     QTest::newRow("a device") << u"/dev/zero"_qs << int(PathFileAccessError);
-    QTest::newRow("empty file") << testing::writeFile(dir, u"empty.bmp"_qs, {}) << int(InvalidPicture);
-    QTest::newRow("text") << testing::writeFile(dir, u"text.bmp"_qs, "just some text\n") << int(InvalidPicture);
-    QTest::newRow("png is not read") << testing::writeFile(dir, u"p.bmp"_qs, testing::encodeWithQt(testing::patternImage(4, 4), "png")) << int(InvalidPicture);
-    QTest::newRow("bmp header alone") << testing::writeFile(dir, u"hdr.bmp"_qs, bmp.left(14)) << int(InvalidPicture);
-    QTest::newRow("gif signature alone") << testing::writeFile(dir, u"sig.gif"_qs, "GIF89a") << int(InvalidPicture);
-    QTest::newRow("jpeg markers alone") << testing::writeFile(dir, u"soi.jpg"_qs, QByteArray("\xFF\xD8\xFF\xD9", 4)) << int(InvalidPicture);
+    QTest::newRow("empty file") << testing::writeFile(dir, u"empty.bmp"_qs, {})
+                                << int(InvalidPicture);
+    QTest::newRow("text") << testing::writeFile(dir, u"text.bmp"_qs, "just some text\n")
+                          << int(InvalidPicture);
+    QTest::newRow("png is not read") << testing::writeFile(
+        dir, u"p.bmp"_qs, testing::encodeWithQt(testing::patternImage(4, 4), "png"))
+                                     << int(InvalidPicture);
+    QTest::newRow("bmp header alone")
+        << testing::writeFile(dir, u"hdr.bmp"_qs, bmp.left(14)) << int(InvalidPicture);
+    QTest::newRow("gif signature alone")
+        << testing::writeFile(dir, u"sig.gif"_qs, "GIF89a") << int(InvalidPicture);
+    QTest::newRow("jpeg markers alone")
+        << testing::writeFile(dir, u"soi.jpg"_qs, QByteArray("\xFF\xD8\xFF\xD9", 4))
+        << int(InvalidPicture);
 }
 
 void TestPictureLoader::refusesBadFiles()
@@ -203,7 +229,10 @@ namespace {
 
 class FakeVector final : public VectorGraphic {
 public:
-    explicit FakeVector(QSizeF extent) : m_extent(extent) {}
+    explicit FakeVector(QSizeF extent)
+        : m_extent(extent)
+    {
+    }
     QSizeF extentHimetric() const override { return m_extent; }
     void play(QPainter& painter, const QRectF& target) const override
     {
@@ -222,11 +251,15 @@ void TestPictureLoader::vectorPictureSizes_data()
     QTest::addColumn<double>("dpi");
     QTest::addColumn<QSize>("pixels");
     QTest::addColumn<QSizeF>("twips");
-    QTest::newRow("one inch at 96") << QSizeF(2540, 2540) << 96.0 << QSize(96, 96) << QSizeF(1440, 1440);
-    QTest::newRow("one inch at 192") << QSizeF(2540, 2540) << 192.0 << QSize(192, 192) << QSizeF(1440, 1440);
-    QTest::newRow("a4 portrait") << QSizeF(21000, 29700) << 96.0 << QSize(794, 1123) << QSizeF(11905.5118, 16837.7953);
+    QTest::newRow("one inch at 96")
+        << QSizeF(2540, 2540) << 96.0 << QSize(96, 96) << QSizeF(1440, 1440);
+    QTest::newRow("one inch at 192")
+        << QSizeF(2540, 2540) << 192.0 << QSize(192, 192) << QSizeF(1440, 1440);
+    QTest::newRow("a4 portrait") << QSizeF(21000, 29700) << 96.0 << QSize(794, 1123)
+                                 << QSizeF(11905.5118, 16837.7953);
     // 13.229 himetric is exactly half a pixel at 96 dpi: rounds up.
-    QTest::newRow("half pixel rounds up") << QSizeF(2540.0 / 96 * 1.5, 2540.0 / 96 * 2.5) << 96.0 << QSize(2, 3) << QSizeF(22.5, 37.5);
+    QTest::newRow("half pixel rounds up") << QSizeF(2540.0 / 96 * 1.5, 2540.0 / 96 * 2.5) << 96.0
+                                          << QSize(2, 3) << QSizeF(22.5, 37.5);
 }
 
 void TestPictureLoader::vectorPictureSizes()
@@ -261,9 +294,9 @@ void TestPictureLoader::paintExposedDrawsOnlyThePicture()
         QPainter painter(&canvas);
         picture.paintExposed(painter, QRect(5, 5, 15, 15));
     }
-    QCOMPARE(canvas.pixel(0, 0), qRgb(255, 255, 255));              // not exposed
-    QCOMPARE(canvas.pixel(6, 6), picture.image().pixel(6, 6));      // exposed picture
-    QCOMPARE(canvas.pixel(12, 12), qRgb(255, 255, 255));            // beyond the picture
+    QCOMPARE(canvas.pixel(0, 0), qRgb(255, 255, 255));         // not exposed
+    QCOMPARE(canvas.pixel(6, 6), picture.image().pixel(6, 6)); // exposed picture
+    QCOMPARE(canvas.pixel(12, 12), qRgb(255, 255, 255));       // beyond the picture
 }
 
 QTEST_MAIN(TestPictureLoader)

@@ -28,14 +28,20 @@ void TestPixelBudget::checkPictureSize_data()
     constexpr qint64 MiB = qint64(1) << 20;
     constexpr qint64 Plenty = qint64(1) << 40;
     QTest::newRow("fits") << qint64(100) << qint64(100) << qint64(1000) << 1 << MiB << 0;
-    QTest::newRow("exactly the budget") << qint64(512) << qint64(512) << qint64(1000) << 1 << MiB << 0;
-    QTest::newRow("one row over") << qint64(512) << qint64(513) << qint64(1000) << 1 << MiB << int(OutOfMemory);
-    QTest::newRow("one copy of two fits") << qint64(512) << qint64(300) << qint64(1000) << 1 << MiB << 0;
-    QTest::newRow("two copies do not") << qint64(512) << qint64(300) << qint64(1000) << 2 << MiB << int(OutOfMemory);
+    QTest::newRow("exactly the budget")
+        << qint64(512) << qint64(512) << qint64(1000) << 1 << MiB << 0;
+    QTest::newRow("one row over") << qint64(512) << qint64(513) << qint64(1000) << 1 << MiB
+                                  << int(OutOfMemory);
+    QTest::newRow("one copy of two fits")
+        << qint64(512) << qint64(300) << qint64(1000) << 1 << MiB << 0;
+    QTest::newRow("two copies do not")
+        << qint64(512) << qint64(300) << qint64(1000) << 2 << MiB << int(OutOfMemory);
     QTest::newRow("40 megapixels over Qt's cap")
         << qint64(8000) << qint64(5000) << qint64(10 * MiB) << 1 << (qint64(4) << 30) << 0;
-    QTest::newRow("zero width") << qint64(0) << qint64(10) << qint64(1000) << 1 << MiB << int(InvalidPicture);
-    QTest::newRow("negative height") << qint64(10) << qint64(-1) << qint64(1000) << 1 << MiB << int(InvalidPicture);
+    QTest::newRow("zero width") << qint64(0) << qint64(10) << qint64(1000) << 1 << MiB
+                                << int(InvalidPicture);
+    QTest::newRow("negative height")
+        << qint64(10) << qint64(-1) << qint64(1000) << 1 << MiB << int(InvalidPicture);
     QTest::newRow("wider than an image line can be")
         << qint64(70'000'000) << qint64(1) << Plenty << 1 << Plenty << int(InvalidPicture);
     QTest::newRow("taller than an image can be")
@@ -59,7 +65,9 @@ void TestPixelBudget::checkPictureSize()
 
     const testing::PixelBudgetOverride override(budget);
     QCOMPARE(pixelBudget(), budget);
-    QCOMPARE(testing::raisedError([&] { platform::raster::checkPictureSize(width, height, sourceBytes, copies); }), error);
+    QCOMPARE(testing::raisedError(
+                 [&] { platform::raster::checkPictureSize(width, height, sourceBytes, copies); }),
+             error);
 }
 
 QTEST_APPLESS_MAIN(TestPixelBudget)

@@ -34,23 +34,23 @@ struct Spot {
 };
 
 const Spot HandChecked[] = {
-    {"bmp/good/bmpsuite__rgb16bfdef.bmp", 0, 0, qRgb(255, 0, 0)},          // 0x7C00
-    {"bmp/good/bmpsuite__rgb16bfdef.bmp", 20, 10, qRgb(214, 165, 165)},    // 0x6A94: 26 20 20
-    {"bmp/good/bmpsuite__rgb16bfdef.bmp", 60, 32, qRgb(230, 123, 230)},    // 0x71FC: 28 15 28
-    {"bmp/good/bmpsuite__rgb16bfdef.bmp", 126, 63, qRgb(99, 99, 123)},     // 0x318F: 12 12 15
-    {"bmp/good/image-rs__V4_R5_G6_B5.bmp", 0, 0, qRgb(0, 0, 0)},           // 0x0000
-    {"bmp/good/image-rs__V4_R5_G6_B5.bmp", 3, 5, qRgb(41, 77, 58)},        // 0x2A67: 5 19 7
-    {"bmp/good/image-rs__V4_R5_G6_B5.bmp", 8, 8, qRgb(123, 125, 123)},     // 0x7BEF: 15 31 15
-    {"bmp/good/image-rs__V4_R5_G6_B5.bmp", 15, 15, qRgb(239, 239, 239)},   // 0xEF7D: 29 59 29
-    {"bmp/good/image-rs__V5_A1_R5_G5_B5.bmp", 0, 0, qRgb(0, 0, 0)},        // 0x8000
-    {"bmp/good/image-rs__V5_A1_R5_G5_B5.bmp", 3, 5, qRgb(41, 74, 58)},     // 0x9527: 1 5 9 7
-    {"bmp/good/image-rs__V5_A1_R5_G5_B5.bmp", 8, 8, qRgb(123, 123, 123)},  // 0xBDEF: 1 15 15 15
-    {"bmp/good/image-rs__V5_A1_R5_G5_B5.bmp", 1, 0, 0},                    // 0x0400: alpha 0
-    {"bmp/good/image-rs__rgba16-1924.bmp", 0, 0, qRgb(255, 0, 0)},         // 0xF800: 15 1 0 0
-    {"bmp/good/image-rs__rgba16-1924.bmp", 20, 10, qRgb(255, 165, 170)},   // 0xFD4A: 15 1 330 2
-    {"bmp/good/image-rs__rgba16-1924.bmp", 60, 32, qRgb(255, 126, 255)},   // 0xFEFC: 15 1 252 3
-    {"bmp/good/image-rs__rgba16-1924.bmp", 126, 63, qRgb(0, 96, 85)},      // 0xF2C0: 15 0 192 1
-    {"bmp/good/image-rs__rgba16-1924.bmp", 27, 21, 0},                     // 0x01FF: alpha 0
+    {"bmp/good/bmpsuite__rgb16bfdef.bmp", 0, 0, qRgb(255, 0, 0)},         // 0x7C00
+    {"bmp/good/bmpsuite__rgb16bfdef.bmp", 20, 10, qRgb(214, 165, 165)},   // 0x6A94: 26 20 20
+    {"bmp/good/bmpsuite__rgb16bfdef.bmp", 60, 32, qRgb(230, 123, 230)},   // 0x71FC: 28 15 28
+    {"bmp/good/bmpsuite__rgb16bfdef.bmp", 126, 63, qRgb(99, 99, 123)},    // 0x318F: 12 12 15
+    {"bmp/good/image-rs__V4_R5_G6_B5.bmp", 0, 0, qRgb(0, 0, 0)},          // 0x0000
+    {"bmp/good/image-rs__V4_R5_G6_B5.bmp", 3, 5, qRgb(41, 77, 58)},       // 0x2A67: 5 19 7
+    {"bmp/good/image-rs__V4_R5_G6_B5.bmp", 8, 8, qRgb(123, 125, 123)},    // 0x7BEF: 15 31 15
+    {"bmp/good/image-rs__V4_R5_G6_B5.bmp", 15, 15, qRgb(239, 239, 239)},  // 0xEF7D: 29 59 29
+    {"bmp/good/image-rs__V5_A1_R5_G5_B5.bmp", 0, 0, qRgb(0, 0, 0)},       // 0x8000
+    {"bmp/good/image-rs__V5_A1_R5_G5_B5.bmp", 3, 5, qRgb(41, 74, 58)},    // 0x9527: 1 5 9 7
+    {"bmp/good/image-rs__V5_A1_R5_G5_B5.bmp", 8, 8, qRgb(123, 123, 123)}, // 0xBDEF: 1 15 15 15
+    {"bmp/good/image-rs__V5_A1_R5_G5_B5.bmp", 1, 0, 0},                   // 0x0400: alpha 0
+    {"bmp/good/image-rs__rgba16-1924.bmp", 0, 0, qRgb(255, 0, 0)},        // 0xF800: 15 1 0 0
+    {"bmp/good/image-rs__rgba16-1924.bmp", 20, 10, qRgb(255, 165, 170)},  // 0xFD4A: 15 1 330 2
+    {"bmp/good/image-rs__rgba16-1924.bmp", 60, 32, qRgb(255, 126, 255)},  // 0xFEFC: 15 1 252 3
+    {"bmp/good/image-rs__rgba16-1924.bmp", 126, 63, qRgb(0, 96, 85)},     // 0xF2C0: 15 0 192 1
+    {"bmp/good/image-rs__rgba16-1924.bmp", 27, 21, 0},                    // 0x01FF: alpha 0
     // Three RLE8 runs of palette entries 2, 3, 4 (red, green, blue) over 21333, 21333, 21334.
     {"bmp/good/bmptestsuite__rle8-64000x1.bmp", 0, 0, qRgb(255, 0, 0)},
     {"bmp/good/bmptestsuite__rle8-64000x1.bmp", 21332, 0, qRgb(255, 0, 0)},
@@ -163,13 +163,15 @@ void TestRasterCorpus::goodFileOpensAsItsSuiteSays()
         error = e.description();
     }
     QEXPECT_FAIL("jpeg/good/serenity__12-bit-progressive.jpg",
-                 "12-bit JPEG: Debian's libjpeg-turbo 2.1, behind Qt, reads 8-bit samples only", Abort);
+                 "12-bit JPEG: Debian's libjpeg-turbo 2.1, behind Qt, reads 8-bit samples only",
+                 Abort);
     QVERIFY2(error.isEmpty(), qPrintable(u"refused: " + error));
     QCOMPARE(image.size(), expected.size);
 
     const QString& pixels = expected.pixels;
     if (pixels.startsWith(u"sha1:")) {
-        const QByteArray hash = QCryptographicHash::hash(canonicalPixels(image), QCryptographicHash::Sha1).toHex();
+        const QByteArray hash =
+            QCryptographicHash::hash(canonicalPixels(image), QCryptographicHash::Sha1).toHex();
         QCOMPARE(QString::fromLatin1(hash), pixels.mid(5));
     } else if (pixels.startsWith(u"same:")) {
         const QString difference = testing::pixelDifference(image, load(pixels.mid(5)));

@@ -20,13 +20,20 @@ using namespace platform;
 
 namespace {
 
-enum class Jpeg { Baseline, Progressive, Arithmetic, Restart, Grey };
+enum class Jpeg {
+    Baseline,
+    Progressive,
+    Arithmetic,
+    Restart,
+    Grey
+};
 
 // A JPEG written by libjpeg itself, for the codings Qt's writer does not offer.
 QByteArray encodeJpeg(const QImage& source, Jpeg kind)
 {
     const bool grey = kind == Jpeg::Grey;
-    const QImage image = source.convertToFormat(grey ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
+    const QImage image = source.convertToFormat(grey ? QImage::Format_Grayscale8
+                                                     : QImage::Format_RGB888);
     jpeg_compress_struct cinfo{};
     jpeg_error_mgr err{};
     cinfo.err = jpeg_std_error(&err);
@@ -138,7 +145,8 @@ void TestStreaming::plainBitmapsStream()
     QFETCH(int, bits);
     QFETCH(bool, topDown);
     QFETCH(bool, bitfields);
-    const QByteArray bytes = plainBmp(testing::patternImage(size.width(), size.height()), bits, topDown, bitfields);
+    const QByteArray bytes = plainBmp(testing::patternImage(size.width(), size.height()), bits,
+                                      topDown, bitfields);
     const Picture picture = LoadPicture(write(u"plain.bmp"_qs, bytes));
     QVERIFY(raster::plainBitmap(bytes, bytes.size()).has_value());
     QCOMPARE(picture.rowsReady(), qMin(size.height(), 256));
@@ -153,7 +161,8 @@ void TestStreaming::otherBitmapsDecodeWhole_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     const QImage image = testing::patternImage(7, 300);
-    QTest::newRow("8-bit") << testing::encodeWithQt(image.convertToFormat(QImage::Format_Indexed8), "bmp");
+    QTest::newRow("8-bit") << testing::encodeWithQt(image.convertToFormat(QImage::Format_Indexed8),
+                                                    "bmp");
     QByteArray cut = plainBmp(image, 24, false);
     cut.chop(10);
     QTest::newRow("24-bit with its last row cut short") << cut;
@@ -211,7 +220,8 @@ void TestStreaming::rowsArriveTopFirstAndOnlyReadyRowsShow()
 {
     const QImage photo = testing::gradientImage(64, 1000);
     for (const QString& name : {u"tall.jpg"_qs, u"tall.bmp"_qs}) {
-        const QByteArray bytes = name.endsWith(u".jpg"_qs) ? encodeJpeg(photo, Jpeg::Baseline) : plainBmp(photo, 24, false);
+        const QByteArray bytes = name.endsWith(u".jpg"_qs) ? encodeJpeg(photo, Jpeg::Baseline)
+                                                           : plainBmp(photo, 24, false);
         const Picture picture = LoadPicture(write(name, bytes));
         QCOMPARE(picture.rowsReady(), 256);
         QVERIFY(!picture.isComplete());
@@ -229,8 +239,7 @@ void TestStreaming::rowsArriveTopFirstAndOnlyReadyRowsShow()
 
         QVERIFY(picture.decodeMore(100));
         QCOMPARE(picture.rowsReady(), 356);
-        while (picture.decodeMore(300)) {
-        }
+        while (picture.decodeMore(300)) { }
         QCOMPARE(picture.rowsReady(), 1000);
         QVERIFY(!picture.decodeMore(10));
         // A copy of the picture shares its progress.
@@ -285,7 +294,8 @@ void TestStreaming::jpegStructure()
 void TestStreaming::uprightJpegIsDecodedWhole()
 {
     const QImage wide = testing::gradientImage(300, 100);
-    const Picture picture = LoadPicture(write(u"turned.jpg"_qs, testing::jpegWithOrientation(wide, 6)));
+    const Picture picture = LoadPicture(
+        write(u"turned.jpg"_qs, testing::jpegWithOrientation(wide, 6)));
     QVERIFY(picture.isComplete());
     QCOMPARE(picture.pixelSize(96, 96), QSize(100, 300));
 }

@@ -46,19 +46,29 @@ void TestText::inStr_data()
     QTest::addColumn<QString>("find");
     QTest::addColumn<qsizetype>("start");
     QTest::addColumn<qsizetype>("expected");
-    QTest::newRow("switch after name") << u"a.bmp -print"_qs << u"-print"_qs << qsizetype(1) << qsizetype(7);
-    QTest::newRow("first of two") << u"a -print -print"_qs << u"-print"_qs << qsizetype(1) << qsizetype(3);
-    QTest::newRow("from a later start") << u"a -print -print"_qs << u"-print"_qs << qsizetype(4) << qsizetype(10);
-    QTest::newRow("at the very start") << u"-print"_qs << u"-print"_qs << qsizetype(1) << qsizetype(1);
-    QTest::newRow("inside a folder name") << u"/home/my-prints/a.bmp"_qs << u"-print"_qs << qsizetype(1) << qsizetype(9);
-    QTest::newRow("capitals do not match") << u"a.bmp -PRINT"_qs << u"-print"_qs << qsizetype(1) << qsizetype(0);
-    QTest::newRow("other prefix does not match") << u"a.bmp /print"_qs << u"-print"_qs << qsizetype(1) << qsizetype(0);
-    QTest::newRow("full-width hyphen does not match") << u"a.bmp －print"_qs << u"-print"_qs << qsizetype(1) << qsizetype(0);
+    QTest::newRow("switch after name")
+        << u"a.bmp -print"_qs << u"-print"_qs << qsizetype(1) << qsizetype(7);
+    QTest::newRow("first of two") << u"a -print -print"_qs << u"-print"_qs << qsizetype(1)
+                                  << qsizetype(3);
+    QTest::newRow("from a later start")
+        << u"a -print -print"_qs << u"-print"_qs << qsizetype(4) << qsizetype(10);
+    QTest::newRow("at the very start")
+        << u"-print"_qs << u"-print"_qs << qsizetype(1) << qsizetype(1);
+    QTest::newRow("inside a folder name")
+        << u"/home/my-prints/a.bmp"_qs << u"-print"_qs << qsizetype(1) << qsizetype(9);
+    QTest::newRow("capitals do not match")
+        << u"a.bmp -PRINT"_qs << u"-print"_qs << qsizetype(1) << qsizetype(0);
+    QTest::newRow("other prefix does not match")
+        << u"a.bmp /print"_qs << u"-print"_qs << qsizetype(1) << qsizetype(0);
+    QTest::newRow("full-width hyphen does not match")
+        << u"a.bmp －print"_qs << u"-print"_qs << qsizetype(1) << qsizetype(0);
     QTest::newRow("absent") << u"a.bmp"_qs << u"-print"_qs << qsizetype(1) << qsizetype(0);
     QTest::newRow("empty text") << QString() << u"-print"_qs << qsizetype(1) << qsizetype(0);
-    QTest::newRow("empty find gives start") << u"abc"_qs << QString() << qsizetype(2) << qsizetype(2);
+    QTest::newRow("empty find gives start")
+        << u"abc"_qs << QString() << qsizetype(2) << qsizetype(2);
     QTest::newRow("start past the end") << u"abc"_qs << u"c"_qs << qsizetype(4) << qsizetype(0);
-    QTest::newRow("Japanese before the switch") << u"写真 -print"_qs << u"-print"_qs << qsizetype(1) << qsizetype(4);
+    QTest::newRow("Japanese before the switch")
+        << u"写真 -print"_qs << u"-print"_qs << qsizetype(1) << qsizetype(4);
 }
 
 void TestText::inStr()
@@ -168,7 +178,8 @@ void TestText::strDouble_data()
     QTest::addColumn<QString>("expected");
     QTest::newRow("one tenth") << 0.1 << u" .1"_qs;
     QTest::newRow("fifteen digits") << 123456789012345.0 << u" 123456789012345"_qs;
-    QTest::newRow("sixteen digits take an exponent") << 1234567890123456.0 << u" 1.23456789012346E+15"_qs;
+    QTest::newRow("sixteen digits take an exponent")
+        << 1234567890123456.0 << u" 1.23456789012346E+15"_qs;
     QTest::newRow("negative") << -42.0 << u"-42"_qs;
 }
 
@@ -185,13 +196,20 @@ void TestText::generalDate_data()
     QTest::addColumn<QDateTime>("value");
     QTest::addColumn<QString>("expected");
     const QDate day(2026, 12, 6);
-    QTest::newRow("Japanese") << u"ja_JP"_qs << QDateTime(day, QTime(7, 36, 7)) << u"2026/12/06 7:36:07"_qs;
-    QTest::newRow("Japanese afternoon") << u"ja_JP"_qs << QDateTime(day, QTime(19, 5, 0)) << u"2026/12/06 19:05:00"_qs;
-    QTest::newRow("Japanese midnight: date alone") << u"ja_JP"_qs << QDateTime(day, QTime(0, 0, 0)) << u"2026/12/06"_qs;
-    QTest::newRow("one second after midnight") << u"ja_JP"_qs << QDateTime(day, QTime(0, 0, 1)) << u"2026/12/06 0:00:01"_qs;
-    QTest::newRow("milliseconds are not shown") << u"ja_JP"_qs << QDateTime(day, QTime(7, 36, 7, 999)) << u"2026/12/06 7:36:07"_qs;
-    QTest::newRow("US English") << u"en_US"_qs << QDateTime(day, QTime(7, 36, 7)) << u"12/6/26 7:36:07 AM"_qs;
-    QTest::newRow("German") << u"de_DE"_qs << QDateTime(day, QTime(7, 36, 7)) << u"06.12.26 07:36:07"_qs;
+    QTest::newRow("Japanese") << u"ja_JP"_qs << QDateTime(day, QTime(7, 36, 7))
+                              << u"2026/12/06 7:36:07"_qs;
+    QTest::newRow("Japanese afternoon")
+        << u"ja_JP"_qs << QDateTime(day, QTime(19, 5, 0)) << u"2026/12/06 19:05:00"_qs;
+    QTest::newRow("Japanese midnight: date alone")
+        << u"ja_JP"_qs << QDateTime(day, QTime(0, 0, 0)) << u"2026/12/06"_qs;
+    QTest::newRow("one second after midnight")
+        << u"ja_JP"_qs << QDateTime(day, QTime(0, 0, 1)) << u"2026/12/06 0:00:01"_qs;
+    QTest::newRow("milliseconds are not shown")
+        << u"ja_JP"_qs << QDateTime(day, QTime(7, 36, 7, 999)) << u"2026/12/06 7:36:07"_qs;
+    QTest::newRow("US English") << u"en_US"_qs << QDateTime(day, QTime(7, 36, 7))
+                                << u"12/6/26 7:36:07 AM"_qs;
+    QTest::newRow("German") << u"de_DE"_qs << QDateTime(day, QTime(7, 36, 7))
+                            << u"06.12.26 07:36:07"_qs;
 }
 
 void TestText::generalDate()
@@ -314,9 +332,12 @@ void TestText::command_data()
     QTest::addColumn<QString>("expected");
     QTest::newRow("none") << QStringList() << QString();
     QTest::newRow("one") << QStringList{u"a.bmp"_qs} << u"a.bmp"_qs;
-    QTest::newRow("name with a blank, quoted by the shell") << QStringList{u"my pics/a.bmp"_qs} << u"my pics/a.bmp"_qs;
-    QTest::newRow("name and switch") << QStringList{u"a.bmp"_qs, u"-print"_qs} << u"a.bmp -print"_qs;
-    QTest::newRow("empty argument keeps its blank") << QStringList{u"a.bmp"_qs, QString(), u"-print"_qs} << u"a.bmp  -print"_qs;
+    QTest::newRow("name with a blank, quoted by the shell")
+        << QStringList{u"my pics/a.bmp"_qs} << u"my pics/a.bmp"_qs;
+    QTest::newRow("name and switch")
+        << QStringList{u"a.bmp"_qs, u"-print"_qs} << u"a.bmp -print"_qs;
+    QTest::newRow("empty argument keeps its blank")
+        << QStringList{u"a.bmp"_qs, QString(), u"-print"_qs} << u"a.bmp  -print"_qs;
 }
 
 void TestText::command()

@@ -65,7 +65,8 @@ void TestPrintJob::headerText_data()
     QTest::newRow("example") << u"pavex C:\\img\\cat.gif 320x240ﾋﾟｸｾﾙ"_qs << Morning
                              << u"pavex C:\\img\\cat.gif 320x240ﾋﾟｸｾﾙ(6 Dec 2026 07:36:07)"_qs;
     QTest::newRow("design caption at midnight: the date alone")
-        << u"pavex 2.1"_qs << QDateTime(QDate(2026, 12, 6), QTime(0, 0)) << u"pavex 2.1(6 Dec 2026)"_qs;
+        << u"pavex 2.1"_qs << QDateTime(QDate(2026, 12, 6), QTime(0, 0))
+        << u"pavex 2.1(6 Dec 2026)"_qs;
     QTest::newRow("empty caption") << QString() << Morning << u"(6 Dec 2026 07:36:07)"_qs;
 }
 
@@ -91,13 +92,18 @@ void TestPrintJob::printsHeaderAndPictureInOrder()
     const print::PrintOutcome outcome = print::PrintImage(frame);
 
     const QStringList expected = {
-        u"CurrentX 0"_qs, u"CurrentY 0"_qs, u"FontName ＭＳ Ｐゴシック"_qs, u"FontSize 9"_qs,
+        u"CurrentX 0"_qs,
+        u"CurrentY 0"_qs,
+        u"FontName ＭＳ Ｐゴシック"_qs,
+        u"FontSize 9"_qs,
         u"Print "_qs + header(u"pavex "_qs + m_picture + u" 320x240ﾋﾟｸｾﾙ"_qs),
-        u"PaintPicture 320x240 at 0,300"_qs, u"EndDoc"_qs,
+        u"PaintPicture 320x240 at 0,300"_qs,
+        u"EndDoc"_qs,
     };
     QCOMPARE(printer.calls, expected);
     QCOMPARE(printer.pages, 1);
-    QCOMPARE(printer.pictures.first().image().cacheKey(), frame.form1().Picture1->picture().image().cacheKey());
+    QCOMPARE(printer.pictures.first().image().cacheKey(),
+             frame.form1().Picture1->picture().image().cacheKey());
     QVERIFY(outcome.headerPrinted && outcome.picturePrinted && outcome.handedOver);
 }
 
@@ -124,7 +130,8 @@ void TestPrintJob::printsHeaderAloneBeforeAnyOpen()
 void TestPrintJob::eachStepFailsAlone_data()
 {
     QTest::addColumn<QString>("failing");
-    for (const char* step : {"CurrentX", "CurrentY", "FontName", "FontSize", "Print", "PaintPicture", "EndDoc"})
+    for (const char* step :
+         {"CurrentX", "CurrentY", "FontName", "FontSize", "Print", "PaintPicture", "EndDoc"})
         QTest::newRow(step) << QString::fromLatin1(step);
 }
 
@@ -143,8 +150,9 @@ void TestPrintJob::eachStepFailsAlone()
     QStringList names;
     for (const QString& call : printer.calls)
         names.append(call.section(u' ', 0, 0));
-    QCOMPARE(names, (QStringList{u"CurrentX"_qs, u"CurrentY"_qs, u"FontName"_qs, u"FontSize"_qs,
-                                 u"Print"_qs, u"PaintPicture"_qs, u"EndDoc"_qs}));
+    QCOMPARE(names,
+             (QStringList{u"CurrentX"_qs, u"CurrentY"_qs, u"FontName"_qs, u"FontSize"_qs,
+                          u"Print"_qs, u"PaintPicture"_qs, u"EndDoc"_qs}));
     QVERIFY(boxes.prompts.isEmpty());
     QCOMPARE(outcome.headerPrinted, failing != u"Print"_qs);
     QCOMPARE(outcome.picturePrinted, failing != u"PaintPicture"_qs);
@@ -222,10 +230,13 @@ void TestPrintJob::unattendedCutsTheName_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("opened"); // the file that must be opened
     QTest::newRow("name, blank, switch") << QStringList{u"a.bmp"_qs, u"-print"_qs} << u"a.bmp"_qs;
-    QTest::newRow("two blanks keep one") << QStringList{u"b.bmp"_qs, QString(), u"-print"_qs} << u"b.bmp "_qs;
+    QTest::newRow("two blanks keep one")
+        << QStringList{u"b.bmp"_qs, QString(), u"-print"_qs} << u"b.bmp "_qs;
     QTest::newRow("no blank drops a character") << QStringList{u"c.bmp-print"_qs} << u"c.bm"_qs;
-    QTest::newRow("text after the switch is ignored") << QStringList{u"d.bmp"_qs, u"-print"_qs, u"3"_qs} << u"d.bmp"_qs;
-    QTest::newRow("only the first switch counts") << QStringList{u"e.bmp"_qs, u"-print"_qs, u"-print"_qs} << u"e.bmp"_qs;
+    QTest::newRow("text after the switch is ignored")
+        << QStringList{u"d.bmp"_qs, u"-print"_qs, u"3"_qs} << u"d.bmp"_qs;
+    QTest::newRow("only the first switch counts")
+        << QStringList{u"e.bmp"_qs, u"-print"_qs, u"-print"_qs} << u"e.bmp"_qs;
     QTest::newRow("switch inside a folder name") << QStringList{u"my-prints/f.bmp"_qs} << u"m"_qs;
 }
 
@@ -240,7 +251,8 @@ void TestPrintJob::unattendedCutsTheName()
     RecordingPrinter printer;
     testing::MessageBoxRecorder boxes;
 
-    const int status = print::printUnattended(frame, platform::InStr(platform::Command(), u"-print"_qs));
+    const int status = print::printUnattended(frame,
+                                              platform::InStr(platform::Command(), u"-print"_qs));
 
     QVERIFY2(boxes.prompts.isEmpty(), qPrintable(boxes.prompts.join(u'|')));
     QCOMPARE(frame.Caption(), u"pavex "_qs + opened + u" 21x12ﾋﾟｸｾﾙ"_qs);
@@ -274,17 +286,19 @@ void TestPrintJob::unattendedStatus_data()
     QTest::addColumn<int>("messages");
     QTest::addColumn<int>("pages");
     QTest::addColumn<QString>("complaint");
-    QTest::newRow("picture printed") << u"cat.bmp"_qs << false << QString() << 0 << 0 << 1 << QString();
+    QTest::newRow("picture printed")
+        << u"cat.bmp"_qs << false << QString() << 0 << 0 << 1 << QString();
     QTest::newRow("unreadable: header alone")
         << u"missing.bmp"_qs << false << QString() << 1 << 1 << 1
         << u"cannot read \"missing.bmp\": printed the header alone"_qs;
     QTest::newRow("picture not drawn: header alone")
         << u"cat.bmp"_qs << false << u"PaintPicture"_qs << 1 << 0 << 1
         << u"the picture of \"cat.bmp\" could not be drawn (プリンタ エラーです。): printed the header alone"_qs;
-    QTest::newRow("no default printer")
-        << u"cat.bmp"_qs << true << QString() << 2 << 0 << 0 << u"no default printer: nothing was printed"_qs;
+    QTest::newRow("no default printer") << u"cat.bmp"_qs << true << QString() << 2 << 0 << 0
+                                        << u"no default printer: nothing was printed"_qs;
     QTest::newRow("unreadable and no printer")
-        << u"missing.bmp"_qs << true << QString() << 2 << 1 << 0 << u"no default printer: nothing was printed"_qs;
+        << u"missing.bmp"_qs << true << QString() << 2 << 1 << 0
+        << u"no default printer: nothing was printed"_qs;
     QTest::newRow("the printer refused the job")
         << u"cat.bmp"_qs << false << u"EndDoc"_qs << 2 << 0 << 0
         << u"the printer refused the job (プリンタ エラーです。): nothing was printed"_qs;
@@ -308,7 +322,8 @@ void TestPrintJob::unattendedStatus()
         printer.noPrinter = noPrinter;
         printer.failing = failing;
         testing::MessageBoxRecorder boxes;
-        QCOMPARE(print::printUnattended(frame, platform::InStr(platform::Command(), u"-print"_qs)), status);
+        QCOMPARE(print::printUnattended(frame, platform::InStr(platform::Command(), u"-print"_qs)),
+                 status);
         QCOMPARE(boxes.prompts.size(), messages);
         QCOMPARE(printer.pages, pages);
         if (messages)

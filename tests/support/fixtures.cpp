@@ -117,8 +117,9 @@ QImage patternImage(int width, int height, QImage::Format format)
     QImage image(width, height, QImage::Format_ARGB32);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x)
-            image.setPixel(x, y, qRgba((x * 37 + y * 11) & 0xFF, (x * 5 + y * 29) & 0xFF,
-                                       (x * y + 77) & 0xFF, 255));
+            image.setPixel(
+                x, y,
+                qRgba((x * 37 + y * 11) & 0xFF, (x * 5 + y * 29) & 0xFF, (x * y + 77) & 0xFF, 255));
     }
     return image.convertToFormat(format);
 }
@@ -128,7 +129,8 @@ QImage gradientImage(int width, int height)
     QImage image(width, height, QImage::Format_RGB32);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x)
-            image.setPixel(x, y, qRgb(x * 255 / qMax(1, width - 1), y * 255 / qMax(1, height - 1), 128));
+            image.setPixel(x, y,
+                           qRgb(x * 255 / qMax(1, width - 1), y * 255 / qMax(1, height - 1), 128));
     }
     return image;
 }
@@ -161,10 +163,11 @@ QStringList corpusFiles(const QString& subfolder)
 }
 
 MessageBoxRecorder::MessageBoxRecorder()
-    : m_previous(platform::setMessageBoxHandler([this](const QString& title, const QString& prompt) {
-        titles.append(title);
-        prompts.append(prompt);
-    }))
+    : m_previous(
+        platform::setMessageBoxHandler([this](const QString& title, const QString& prompt) {
+            titles.append(title);
+            prompts.append(prompt);
+        }))
 {
 }
 

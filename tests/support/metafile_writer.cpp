@@ -94,7 +94,9 @@ QByteArray packedDib(const QList<QList<QColor>>& pixels, int bitCount, bool topD
 // ------------------------------------------------------------------------------------ WMF
 
 WmfWriter::WmfWriter(QRect box, int unitsPerInch, bool placeable)
-    : m_box(box), m_unitsPerInch(unitsPerInch), m_placeable(placeable)
+    : m_box(box)
+    , m_unitsPerInch(unitsPerInch)
+    , m_placeable(placeable)
 {
 }
 
@@ -195,7 +197,8 @@ WmfWriter& WmfWriter::embedEmf(const QByteArray& emf, int chunk)
         const QByteArray part = emf.mid(qsizetype(i) * chunk, chunk);
         Bytes comment;
         comment.u32(0x43464D57).u32(1).u32(0x10000).u16(0).u32(0).u32(quint32(count));
-        comment.u32(quint32(part.size())).u32(quint32(emf.size() - qsizetype(i) * chunk - part.size()));
+        comment.u32(quint32(part.size()))
+            .u32(quint32(emf.size() - qsizetype(i) * chunk - part.size()));
         comment.u32(quint32(emf.size())).raw(part);
         record(0x0626, Bytes().u16(0x000F).u16(int(comment.size())).raw(comment.data()));
     }
@@ -236,7 +239,9 @@ QByteArray WmfWriter::finish() const
 // ------------------------------------------------------------------------------------ EMF
 
 EmfWriter::EmfWriter(QRect frame, QSize devicePixels, QSize deviceMillimetres)
-    : m_frame(frame), m_devicePixels(devicePixels), m_deviceMillimetres(deviceMillimetres)
+    : m_frame(frame)
+    , m_devicePixels(devicePixels)
+    , m_deviceMillimetres(deviceMillimetres)
 {
 }
 
@@ -290,8 +295,9 @@ EmfWriter& EmfWriter::createFont(int index, int height, const QString& face, int
 
 EmfWriter& EmfWriter::pie(QRect box, QPoint start, QPoint end)
 {
-    return longs(47, {box.left(), box.top(), box.right() + 1, box.bottom() + 1, start.x(),
-                      start.y(), end.x(), end.y()});
+    return longs(47,
+                 {box.left(), box.top(), box.right() + 1, box.bottom() + 1, start.x(), start.y(),
+                  end.x(), end.y()});
 }
 
 EmfWriter& EmfWriter::polygon(std::initializer_list<QPoint> points)
@@ -341,8 +347,8 @@ EmfWriter& EmfWriter::setWorldTransform(float m11, float m12, float m21, float m
     return record(35, Bytes().f32(m11).f32(m12).f32(m21).f32(m22).f32(dx).f32(dy));
 }
 
-EmfWriter& EmfWriter::modifyWorldTransform(float m11, float m12, float m21, float m22,
-                                           float dx, float dy, int mode)
+EmfWriter& EmfWriter::modifyWorldTransform(float m11, float m12, float m21, float m22, float dx,
+                                           float dy, int mode)
 {
     return record(36, Bytes().f32(m11).f32(m12).f32(m21).f32(m22).f32(dx).f32(dy).i32(mode));
 }

@@ -77,8 +77,8 @@ public:
     WmfWriter& intersectClipRect(int l, int t, int r, int b) { return words(0x0416, {b, r, t, l}); }
     WmfWriter& excludeClipRect(int l, int t, int r, int b) { return words(0x0415, {b, r, t, l}); }
     WmfWriter& textOut(int x, int y, const QByteArray& text);
-    WmfWriter& extTextOut(int x, int y, const QByteArray& text, int options = 0,
-                          QRect rect = {}, const QList<int>& dx = {});
+    WmfWriter& extTextOut(int x, int y, const QByteArray& text, int options = 0, QRect rect = {},
+                          const QList<int>& dx = {});
     /// The META_ESCAPE comments that carry `emf` whole, in chunks of `chunk` bytes.
     WmfWriter& embedEmf(const QByteArray& emf, int chunk = 100);
     /// META_STRETCHDIB of a packed DIB into (x, y, w, h) with SRCCOPY.
@@ -140,8 +140,8 @@ public:
     /// EMR_EXTSELECTCLIPRGN of rectangles in device units; none with RGN_COPY resets.
     EmfWriter& selectClipRegion(int mode, const QList<QRect>& rects);
     EmfWriter& setWorldTransform(float m11, float m12, float m21, float m22, float dx, float dy);
-    EmfWriter& modifyWorldTransform(float m11, float m12, float m21, float m22, float dx,
-                                    float dy, int mode);
+    EmfWriter& modifyWorldTransform(float m11, float m12, float m21, float m22, float dx, float dy,
+                                    int mode);
     EmfWriter& beginPath() { return longs(59, {}); }
     EmfWriter& endPath() { return longs(60, {}); }
     EmfWriter& fillPath() { return longs(62, {0, 0, 0, 0}); }
@@ -151,8 +151,8 @@ public:
     EmfWriter& textOut(int x, int y, const QString& text, int options = 0, QRect rect = {},
                        const QList<int>& dx = {}, int graphicsMode = 1);
     /// EMR_STRETCHDIBITS of a packed DIB (header and pixels) into (x, y, w, h).
-    EmfWriter& stretchDibits(int x, int y, int w, int h, const QByteArray& dib, int srcW,
-                             int srcH, quint32 rop = 0x00CC0020);
+    EmfWriter& stretchDibits(int x, int y, int w, int h, const QByteArray& dib, int srcW, int srcH,
+                             quint32 rop = 0x00CC0020);
 
     /// The file, with EMR_EOF added and the header's sizes filled in.
     QByteArray finish() const;

@@ -1,8 +1,7 @@
 #include "raster_fixtures.h"
 
-#include "support/fixtures.h"
 #include "platform/raster/pixel_budget.h"
-
+#include "support/fixtures.h"
 
 namespace testing {
 
@@ -10,7 +9,10 @@ namespace {
 
 class LittleEndianWriter {
 public:
-    explicit LittleEndianWriter(QByteArray* out) : m_out(out) {}
+    explicit LittleEndianWriter(QByteArray* out)
+        : m_out(out)
+    {
+    }
     LittleEndianWriter& u8(int v)
     {
         m_out->append(char(v & 0xFF));
@@ -57,7 +59,10 @@ QByteArray DibFixture::file() const
 {
     const QByteArray dib = info();
     QByteArray out("BM");
-    LittleEndianWriter(&out).u32(quint32(14 + dib.size() + bits.size())).u32(0).u32(quint32(14 + dib.size()));
+    LittleEndianWriter(&out)
+        .u32(quint32(14 + dib.size() + bits.size()))
+        .u32(0)
+        .u32(quint32(14 + dib.size()));
     return out + dib + bits;
 }
 
@@ -85,7 +90,10 @@ QString pixelDifference(const QImage& actual, const QImage& expected)
 {
     if (actual.size() != expected.size())
         return QStringLiteral("size %1x%2, expected %3x%4")
-            .arg(actual.width()).arg(actual.height()).arg(expected.width()).arg(expected.height());
+            .arg(actual.width())
+            .arg(actual.height())
+            .arg(expected.width())
+            .arg(expected.height());
     const QImage a = actual.convertToFormat(QImage::Format_ARGB32);
     const QImage e = expected.convertToFormat(QImage::Format_ARGB32);
     // The colour of a fully transparent pixel does not show.
@@ -96,7 +104,10 @@ QString pixelDifference(const QImage& actual, const QImage& expected)
             const QRgb want = seen(e.pixel(x, y));
             if (got != want)
                 return QStringLiteral("pixel (%1, %2) is #%3, expected #%4")
-                    .arg(x).arg(y).arg(got, 8, 16, QLatin1Char('0')).arg(want, 8, 16, QLatin1Char('0'));
+                    .arg(x)
+                    .arg(y)
+                    .arg(got, 8, 16, QLatin1Char('0'))
+                    .arg(want, 8, 16, QLatin1Char('0'));
         }
     }
     return {};

@@ -14,15 +14,15 @@ namespace testing {
 /// One device-independent bitmap, written byte by byte as given, right or wrong: any header
 /// size, masks, colour table and pixel data.
 struct DibFixture {
-    int headerSize = 40;   ///< 12 (OS/2 1.x), 16 to 64 (OS/2 2.x), 40, 52, 56, 108, 124
+    int headerSize = 40; ///< 12 (OS/2 1.x), 16 to 64 (OS/2 2.x), 40, 52, 56, 108, 124
     qint32 width = 1;
-    qint32 height = 1;     ///< negative: rows stored top-down
+    qint32 height = 1; ///< negative: rows stored top-down
     int bitCount = 24;
     quint32 compression = 0;
     quint32 colorsUsed = 0;
-    QList<quint32> masks;  ///< in the header from 52 bytes on, else after it
-    QList<QRgb> palette;   ///< RGBQUADs, RGBTRIPLEs after a 12-byte header
-    QByteArray bits;       ///< the pixel data as stored
+    QList<quint32> masks; ///< in the header from 52 bytes on, else after it
+    QList<QRgb> palette;  ///< RGBQUADs, RGBTRIPLEs after a 12-byte header
+    QByteArray bits;      ///< the pixel data as stored
 
     /// Header, masks that follow it, colour table.
     QByteArray info() const;
@@ -43,8 +43,7 @@ QImage argbImage(int width, int height, const QList<QRgb>& pixels);
 QString pixelDifference(const QImage& actual, const QImage& expected);
 
 /// The number of the platform::Error that `body` raises; 0 when it returns.
-template <typename Body>
-int raisedError(Body&& body)
+template <typename Body> int raisedError(Body&& body)
 {
     try {
         std::forward<Body>(body)();
@@ -68,10 +67,10 @@ private:
 
 /// One picture of an icon file: the directory's bytes for it and its data.
 struct IconEntryFixture {
-    int width = 0;    ///< directory byte, 0 meaning 256
+    int width = 0; ///< directory byte, 0 meaning 256
     int height = 0;
     int bitCount = 0;
-    QByteArray data;  ///< a DIB (height doubled, AND mask after the colours) or a PNG
+    QByteArray data; ///< a DIB (height doubled, AND mask after the colours) or a PNG
 };
 
 /// An icon (type 1) or cursor (type 2) file holding `entries` in that order.

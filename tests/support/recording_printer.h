@@ -12,15 +12,18 @@ namespace testing {
 /// the printer object while it lives.
 class RecordingPrinter final : public platform::PrinterDevice {
 public:
-    RecordingPrinter() : m_previous(platform::setPrinter(this)) {}
+    RecordingPrinter()
+        : m_previous(platform::setPrinter(this))
+    {
+    }
     ~RecordingPrinter() override { platform::setPrinter(m_previous); }
     RecordingPrinter(const RecordingPrinter&) = delete;
     RecordingPrinter& operator=(const RecordingPrinter&) = delete;
 
-    QStringList calls;        ///< every call, failed ones included
-    QString failing;          ///< the call name that raises PrinterError ("Print", "EndDoc", ...)
-    bool noPrinter = false;   ///< every call raises NoPrinter, as without a default printer
-    int pages = 0;            ///< documents ended with output on them
+    QStringList calls;      ///< every call, failed ones included
+    QString failing;        ///< the call name that raises PrinterError ("Print", "EndDoc", ...)
+    bool noPrinter = false; ///< every call raises NoPrinter, as without a default printer
+    int pages = 0;          ///< documents ended with output on them
     QList<platform::Picture> pictures; ///< pictures drawn
 
     void setCurrentX(float twips) override { record(u"CurrentX"_qs, QString::number(twips)); }
@@ -35,7 +38,8 @@ public:
     void PaintPicture(const platform::Picture& picture, float x, float y) override
     {
         const QSize size = picture.pixelSize(96, 96);
-        record(u"PaintPicture"_qs, u"%1x%2 at %3,%4"_qs.arg(size.width()).arg(size.height()).arg(x).arg(y));
+        record(u"PaintPicture"_qs,
+               u"%1x%2 at %3,%4"_qs.arg(size.width()).arg(size.height()).arg(x).arg(y));
         if (picture.isNull())
             platform::raise(platform::InvalidPicture);
         pictures.append(picture);

@@ -97,10 +97,13 @@ void TestViewerWindow::caption_data()
     QTest::addColumn<float>("width");
     QTest::addColumn<float>("height");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("example") << u"C:\\img\\cat.gif"_qs << 320.0f << 240.0f << u"pavex C:\\img\\cat.gif 320x240ﾋﾟｸｾﾙ"_qs;
+    QTest::newRow("example") << u"C:\\img\\cat.gif"_qs << 320.0f << 240.0f
+                             << u"pavex C:\\img\\cat.gif 320x240ﾋﾟｸｾﾙ"_qs;
     QTest::newRow("1x1") << u"a.bmp"_qs << 1.0f << 1.0f << u"pavex a.bmp 1x1ﾋﾟｸｾﾙ"_qs;
-    QTest::newRow("name kept as given") << u" \"a b\".bmp "_qs << 640.0f << 480.0f << u"pavex  \"a b\".bmp  640x480ﾋﾟｸｾﾙ"_qs;
-    QTest::newRow("eight digits") << u"big.bmp"_qs << 12345678.0f << 2.0f << u"pavex big.bmp 1.234568E+07x2ﾋﾟｸｾﾙ"_qs;
+    QTest::newRow("name kept as given")
+        << u" \"a b\".bmp "_qs << 640.0f << 480.0f << u"pavex  \"a b\".bmp  640x480ﾋﾟｸｾﾙ"_qs;
+    QTest::newRow("eight digits") << u"big.bmp"_qs << 12345678.0f << 2.0f
+                                  << u"pavex big.bmp 1.234568E+07x2ﾋﾟｸｾﾙ"_qs;
 }
 
 void TestViewerWindow::caption()
@@ -159,7 +162,7 @@ void TestViewerWindow::openSizesWindowAndWritesCaption()
     QCOMPARE(form.Picture1->size(), size);
     QCOMPARE(form.Picture1->ScaleWidth(), float(size.width()));
     const QString expected = u"pavex "_qs + path + u" "_qs + QString::number(size.width()) + u"x"_qs
-                           + QString::number(size.height()) + u"ﾋﾟｸｾﾙ"_qs;
+        + QString::number(size.height()) + u"ﾋﾟｸｾﾙ"_qs;
     QCOMPARE(frame.Caption(), expected);
     QCOMPARE(frame.windowTitle(), expected);
 }
@@ -171,7 +174,8 @@ void TestViewerWindow::failedFirstOpenLeavesEmptyViewer()
     ViewerFrame& frame = shown.frame;
     testing::MessageBoxRecorder boxes;
 
-    frame.eopen(u"\""_qs + path + u"\""_qs); // as a shell may pass it: the quotes are part of the name
+    frame.eopen(u"\""_qs + path
+                + u"\""_qs); // as a shell may pass it: the quotes are part of the name
 
     QCOMPARE(boxes.prompts, QStringList{Message});
     QCOMPARE(boxes.titles, QStringList{u"pavex"_qs});
@@ -221,16 +225,21 @@ void TestViewerWindow::secondOpenReplacesTheFirst()
 void TestViewerWindow::showsPictureAtClientTopLeftOnGrey()
 {
     const QImage image = testing::patternImage(50, 40);
-    const QString path = testing::writeFile(m_dir.path(), u"shown.bmp"_qs, testing::encodeWithQt(image, "bmp"));
+    const QString path = testing::writeFile(m_dir.path(), u"shown.bmp"_qs,
+                                            testing::encodeWithQt(image, "bmp"));
     ShownFrame shown;
     ViewerFrame& frame = shown.frame;
     frame.eopen(path);
     // On a screen with a device-pixel ratio above 1, a picture pixel is one logical pixel.
-    const QImage client = frame.clientArea()->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage client = frame.clientArea()->viewport()->grab().toImage().convertToFormat(
+        QImage::Format_RGB32);
     const qreal ratio = client.devicePixelRatio();
     QCOMPARE(client.deviceIndependentSize().toSize(), QSize(312, 213));
-    const auto at = [&](QPoint p) { return client.pixel(qFloor(p.x() * ratio), qFloor(p.y() * ratio)); };
-    for (const QPoint p : {QPoint(0, 0), QPoint(49, 0), QPoint(0, 39), QPoint(49, 39), QPoint(25, 20)})
+    const auto at = [&](QPoint p) {
+        return client.pixel(qFloor(p.x() * ratio), qFloor(p.y() * ratio));
+    };
+    for (const QPoint p :
+         {QPoint(0, 0), QPoint(49, 0), QPoint(0, 39), QPoint(49, 39), QPoint(25, 20)})
         QCOMPARE(at(p), image.pixel(p));
     for (const QPoint p : {QPoint(50, 0), QPoint(0, 40), QPoint(311, 212), QPoint(150, 100)})
         QCOMPARE(QColor(at(p)), QColor(192, 192, 192));
@@ -238,8 +247,9 @@ void TestViewerWindow::showsPictureAtClientTopLeftOnGrey()
 
 void TestViewerWindow::largePictureScrolls()
 {
-    const QString path = testing::writeFile(m_dir.path(), u"large.jpg"_qs,
-                                            testing::encodeWithQt(testing::gradientImage(2000, 1500), "jpeg"));
+    const QString path = testing::writeFile(
+        m_dir.path(), u"large.jpg"_qs,
+        testing::encodeWithQt(testing::gradientImage(2000, 1500), "jpeg"));
     ShownFrame shown;
     ViewerFrame& frame = shown.frame;
     frame.eopen(path);
@@ -293,10 +303,12 @@ void TestViewerWindow::dropOpensFirstFile()
     ViewerFrame& frame = shown.frame;
     frame.form1(); // the viewer exists, empty, at its design size
     QWidget* widget = target == u"picture"_qs ? static_cast<QWidget*>(frame.form1().Picture1)
-                    : target == u"viewer"_qs  ? frame.form1().widget()
+        : target == u"viewer"_qs              ? frame.form1().widget()
                                               : frame.clientArea()->viewport();
     // On the uncovered part of the viewer window and of the client area.
-    const QPoint at = target == u"viewer"_qs ? QPoint(30, 30) : target == u"client area"_qs ? QPoint(200, 150) : QPoint(2, 2);
+    const QPoint at = target == u"viewer"_qs ? QPoint(30, 30)
+        : target == u"client area"_qs        ? QPoint(200, 150)
+                                             : QPoint(2, 2);
 
     testing::MessageBoxRecorder boxes;
     dropOn(widget, fileList(paths.mid(0, files)), at);
@@ -346,8 +358,9 @@ void TestViewerWindow::dropWithoutFilesIsIgnored()
 
 void TestViewerWindow::streamedPictureCompletesAfterFirstPaint()
 {
-    const QString path = testing::writeFile(m_dir.path(), u"tall.jpg"_qs,
-                                            testing::encodeWithQt(testing::gradientImage(40, 3000), "jpeg", 95));
+    const QString path = testing::writeFile(
+        m_dir.path(), u"tall.jpg"_qs,
+        testing::encodeWithQt(testing::gradientImage(40, 3000), "jpeg", 95));
     ViewerFrame frame;
     frame.setClientSizeTwips(4680, 3195);
     frame.eopen(path);
@@ -359,7 +372,8 @@ void TestViewerWindow::streamedPictureCompletesAfterFirstPaint()
     frame.show();
     QVERIFY(QTest::qWaitForWindowExposed(&frame));
     QTRY_VERIFY(box.picture().isComplete());
-    const QImage shown = frame.form1().Picture1->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage shown = frame.form1().Picture1->grab().toImage().convertToFormat(
+        QImage::Format_RGB32);
     const QImage image = box.picture().image();
     const qreal ratio = shown.devicePixelRatio();
     for (const int y : {0, 1500, 2999})
@@ -369,9 +383,9 @@ void TestViewerWindow::streamedPictureCompletesAfterFirstPaint()
 void TestViewerWindow::applicationIcon_data()
 {
     QTest::addColumn<int>("size");
-    QTest::addColumn<QPoint>("face");   // a yellow point
+    QTest::addColumn<QPoint>("face");    // a yellow point
     QTest::addColumn<QPoint>("outline"); // a black point of the rim
-    QTest::addColumn<bool>("tongue");   // a red tongue is drawn
+    QTest::addColumn<bool>("tongue");    // a red tongue is drawn
     QTest::newRow("32x32") << 32 << QPoint(16, 4) << QPoint(16, 1) << true;
     QTest::newRow("16x16") << 16 << QPoint(8, 3) << QPoint(8, 1) << true;
 }
@@ -386,19 +400,23 @@ void TestViewerWindow::applicationIcon()
     // The frame and the viewer window carry both images.
     for (const QIcon& icon : {frame.windowIcon(), frame.form1().windowIcon()})
         QVERIFY(icon.availableSizes().contains(QSize(size, size)));
-    const QImage image = frame.windowIcon().pixmap(QSize(size, size), 1.0).toImage().convertToFormat(QImage::Format_ARGB32);
+    const QImage image = frame.windowIcon()
+                             .pixmap(QSize(size, size), 1.0)
+                             .toImage()
+                             .convertToFormat(QImage::Format_ARGB32);
     QCOMPARE(image.size(), QSize(size, size));
     // Transparent outside the disc, at every corner.
-    for (const QPoint p : {QPoint(0, 0), QPoint(size - 1, 0), QPoint(0, size - 1), QPoint(size - 1, size - 1)})
+    for (const QPoint p :
+         {QPoint(0, 0), QPoint(size - 1, 0), QPoint(0, size - 1), QPoint(size - 1, size - 1)})
         QCOMPARE(qAlpha(image.pixel(p)), 0);
     QCOMPARE(image.pixel(face), qRgb(255, 255, 0));
     QCOMPARE(image.pixel(outline), qRgb(0, 0, 0));
     // Only colours of the standard 16-colour palette.
     const QList<QRgb> palette = {
-        qRgb(0, 0, 0), qRgb(128, 0, 0), qRgb(0, 128, 0), qRgb(128, 128, 0), qRgb(0, 0, 128),
-        qRgb(128, 0, 128), qRgb(0, 128, 128), qRgb(192, 192, 192), qRgb(128, 128, 128),
-        qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(255, 255, 0), qRgb(0, 0, 255), qRgb(255, 0, 255),
-        qRgb(0, 255, 255), qRgb(255, 255, 255)};
+        qRgb(0, 0, 0),       qRgb(128, 0, 0),   qRgb(0, 128, 0),   qRgb(128, 128, 0),
+        qRgb(0, 0, 128),     qRgb(128, 0, 128), qRgb(0, 128, 128), qRgb(192, 192, 192),
+        qRgb(128, 128, 128), qRgb(255, 0, 0),   qRgb(0, 255, 0),   qRgb(255, 255, 0),
+        qRgb(0, 0, 255),     qRgb(255, 0, 255), qRgb(0, 255, 255), qRgb(255, 255, 255)};
     bool red = false;
     for (int y = 0; y < size; ++y) {
         for (int x = 0; x < size; ++x) {
