@@ -4,6 +4,7 @@
 #include "label.h"
 
 #include "platform/colors.h"
+#include "platform/conversions.h"
 #include "platform/errors.h"
 #include "platform/fonts.h"
 #include "platform/launcher.h"
@@ -16,7 +17,6 @@
 #include <QPixmap>
 #include <QPointer>
 
-#include <cmath>
 
 #include "resources/close_picture.xpm"
 #include "resources/pointing_hand.xpm"
@@ -49,18 +49,9 @@ const FrameRing DialogFrame[DialogFrameWidth] = {
     {LightGrey, LightGrey},
 };
 
-// A position in twips as whole pixels; unlike a size it may be negative.
-int pixelPosition(float twips, float twipsPerPixel)
-{
-    const double pixels = std::nearbyint(double(twips) / double(twipsPerPixel));
-    if (!std::isfinite(pixels) || std::fabs(pixels) > double(QWIDGETSIZE_MAX))
-        raise(Overflow);
-    return int(pixels);
-}
-
 QRect pixelRect(float left, float top, float width, float height)
 {
-    return QRect(pixelPosition(left, TwipsPerPixelX()), pixelPosition(top, TwipsPerPixelY()),
+    return QRect(pixelPositionFromTwips(left, TwipsPerPixelX()), pixelPositionFromTwips(top, TwipsPerPixelY()),
                  pixelsFromTwips(width, TwipsPerPixelX()),
                  pixelsFromTwips(height, TwipsPerPixelY()));
 }
@@ -198,8 +189,8 @@ Form2::Form2()
     const QRect client = pixelRect(0, 0, ClientWidth, ClientHeight);
     m_client->setGeometry(client.translated(DialogFrameWidth, DialogFrameWidth));
     setFixedSize(client.size() + QSize(2 * DialogFrameWidth, 2 * DialogFrameWidth));
-    move(pixelPosition(DesignClientLeft, TwipsPerPixelX()) - DialogFrameWidth,
-         pixelPosition(DesignClientTop, TwipsPerPixelY()) - DialogFrameWidth);
+    move(pixelPositionFromTwips(DesignClientLeft, TwipsPerPixelX()) - DialogFrameWidth,
+         pixelPositionFromTwips(DesignClientTop, TwipsPerPixelY()) - DialogFrameWidth);
 
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(pixelRect(3600, 0, 165, 165));
@@ -241,12 +232,12 @@ float Form2::Top() const
 
 void Form2::setLeft(float twips)
 {
-    move(pixelPosition(twips, TwipsPerPixelX()), pos().y());
+    move(pixelPositionFromTwips(twips, TwipsPerPixelX()), pos().y());
 }
 
 void Form2::setTop(float twips)
 {
-    move(pos().x(), pixelPosition(twips, TwipsPerPixelY()));
+    move(pos().x(), pixelPositionFromTwips(twips, TwipsPerPixelY()));
 }
 
 void Form2::Show()

@@ -1,7 +1,6 @@
 #include "drag_state.h"
 
-#include "platform/screen.h"
-#include "platform/text.h"
+#include "platform/conversions.h"
 
 using namespace platform;
 

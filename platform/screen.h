@@ -18,12 +18,4 @@ float TwipsPerPixelY();
 double screenDpiX();
 double screenDpiY();
 
-/// A floating-point result handed over as a single-precision value; raises Overflow when it
-/// is not finite or beyond the single-precision range.
-float CSng(double value);
-
-/// A length in twips as whole pixels at `twipsPerPixel`, rounded to the nearest; raises
-/// Overflow when it is not finite, negative beyond rounding, or larger than a window can be.
-int pixelsFromTwips(float twips, float twipsPerPixel);
-
 } // namespace platform

@@ -124,17 +124,3 @@ Clock setClock(Clock c)
 }
 
 } // namespace platform
-
-namespace platform {
-
-qint16 CInt(double value)
-{
-    if (!std::isfinite(value))
-        raise(Overflow);
-    const double rounded = std::nearbyint(value); // the default rounding: half to even
-    if (rounded < -32768.0 || rounded > 32767.0)
-        raise(Overflow);
-    return qint16(rounded);
-}
-
-} // namespace platform

@@ -56,11 +56,3 @@ using Clock = std::function<QDateTime()>;
 Clock setClock(Clock clock);
 
 } // namespace platform
-
-namespace platform {
-
-/// A number rounded to the nearest integer, a half going to the even one, as a 16-bit signed
-/// integer; raises Overflow outside -32768..32767 or when not finite.
-qint16 CInt(double value);
-
-} // namespace platform

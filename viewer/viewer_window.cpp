@@ -5,6 +5,7 @@
 #include "drop.h"
 
 #include "platform/colors.h"
+#include "platform/conversions.h"
 #include "platform/errors.h"
 #include "platform/message_box.h"
 #include "platform/picture_loader.h"

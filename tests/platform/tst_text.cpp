@@ -29,12 +29,6 @@ private Q_SLOTS:
     void generalDate_data();
     void generalDate();
     void strOfNowUsesTheClock();
-    void cInt_data();
-    void cInt();
-    void cSngOverflow_data();
-    void cSngOverflow();
-    void pixelsFromTwips_data();
-    void pixelsFromTwips();
     void twipsPerPixel();
     void command_data();
     void command();
@@ -229,91 +223,6 @@ void TestText::strOfNowUsesTheClock()
     QVERIFY(!Str(Now()).startsWith(u' '));
     setClock(previous);
     QVERIFY(qAbs(Now().secsTo(QDateTime::currentDateTime())) < 5);
-}
-
-void TestText::cInt_data()
-{
-    QTest::addColumn<double>("value");
-    QTest::addColumn<int>("expected"); // -1000000: raises Overflow
-    const int overflow = -1000000;
-    QTest::newRow("half to even, down") << 2.5 << 2;
-    QTest::newRow("half to even, up") << 3.5 << 4;
-    QTest::newRow("negative half to even") << -2.5 << -2;
-    QTest::newRow("below half") << 1.4999 << 1;
-    QTest::newRow("above half") << 1.5001 << 2;
-    QTest::newRow("largest") << 32767.4 << 32767;
-    QTest::newRow("rounds past the largest") << 32767.5 << overflow;
-    QTest::newRow("smallest, half to even") << -32768.5 << -32768;
-    QTest::newRow("below the smallest") << -32769.0 << overflow;
-    QTest::newRow("not a number") << std::nan("") << overflow;
-    QTest::newRow("infinite") << std::numeric_limits<double>::infinity() << overflow;
-}
-
-void TestText::cInt()
-{
-    QFETCH(double, value);
-    QFETCH(int, expected);
-    try {
-        const qint16 result = CInt(value);
-        QVERIFY2(expected != -1000000, "no overflow raised");
-        QCOMPARE(int(result), expected);
-    } catch (const Error& e) {
-        QCOMPARE(expected, -1000000);
-        QCOMPARE(e.number(), int(Overflow));
-    }
-}
-
-void TestText::cSngOverflow_data()
-{
-    QTest::addColumn<double>("value");
-    QTest::addColumn<bool>("overflows");
-    QTest::newRow("ordinary") << 9600.0 << false;
-    QTest::newRow("largest single") << 3.4028234e38 << false;
-    QTest::newRow("beyond single") << 3.5e38 << true;
-    QTest::newRow("infinite") << std::numeric_limits<double>::infinity() << true;
-    QTest::newRow("not a number") << std::nan("") << true;
-}
-
-void TestText::cSngOverflow()
-{
-    QFETCH(double, value);
-    QFETCH(bool, overflows);
-    bool raised = false;
-    try {
-        CSng(value);
-    } catch (const Error& e) {
-        raised = e.number() == Overflow;
-    }
-    QCOMPARE(raised, overflows);
-}
-
-void TestText::pixelsFromTwips_data()
-{
-    QTest::addColumn<float>("twips");
-    QTest::addColumn<float>("twipsPerPixel");
-    QTest::addColumn<int>("expected"); // -1: raises Overflow
-    QTest::newRow("viewer design width") << 900.0f << 15.0f << 60;
-    QTest::newRow("viewer design height") << 675.0f << 15.0f << 45;
-    QTest::newRow("picture control") << 135.0f << 15.0f << 9;
-    QTest::newRow("one pixel") << 15.0f << 15.0f << 1;
-    QTest::newRow("frame client width") << 4680.0f << 15.0f << 312;
-    QTest::newRow("frame client height") << 3195.0f << 15.0f << 213;
-    QTest::newRow("120 dpi") << 3195.0f << 12.0f << 266;
-    QTest::newRow("too wide for a window") << 3.0e9f << 15.0f << -1;
-    QTest::newRow("negative") << -30.0f << 15.0f << -1;
-}
-
-void TestText::pixelsFromTwips()
-{
-    QFETCH(float, twips);
-    QFETCH(float, twipsPerPixel);
-    QFETCH(int, expected);
-    try {
-        QCOMPARE(platform::pixelsFromTwips(twips, twipsPerPixel), expected);
-    } catch (const Error& e) {
-        QCOMPARE(expected, -1);
-        QCOMPARE(e.number(), int(Overflow));
-    }
 }
 
 void TestText::twipsPerPixel()
