@@ -1,10 +1,18 @@
 #include "main_window.h"
 
+#include "client_area.h"
+
 #include "about/about_window.h"
 #include "platform/command_line.h"
+#include "platform/conversions.h"
+#include "platform/screen.h"
 #include "platform/text.h"
 #include "print/print_job.h"
+#include "viewer/app_icon.h"
+#include "viewer/caption.h"
+#include "viewer/drop.h"
 
+#include <QCloseEvent>
 #include <QMenuBar>
 #include <QShortcut>
 
@@ -16,8 +24,8 @@ namespace {
 constexpr float ClientWidth = 4680;
 constexpr float ClientHeight = 3195;
 
-const QString OpenFilter = QStringLiteral(
-    "読込可能なすべてのｲﾒｰｼﾞﾌｧｲﾙ|*.bmp;*.gif;*.jpg;*.jpeg;*.ico;*.wmf;*.emf");
+const QString OpenFilter =
+    QStringLiteral("読込可能なすべてのｲﾒｰｼﾞﾌｧｲﾙ|*.bmp;*.gif;*.jpg;*.jpeg;*.ico;*.wmf;*.emf");
 
 QAction* addCommand(QMenu* menu, const QString& caption, const QKeySequence& shortcut,
                     const char* name)
@@ -39,9 +47,13 @@ MDIForm1::MDIForm1()
                               QKeySequence(Qt::CTRL | Qt::Key_P), "mnuFilePrint"))
     , mnuFileExit(addCommand(mnuFile, QStringLiteral("終了(&X)"),
                              QKeySequence(Qt::CTRL | Qt::Key_X), "mnuFileExit"))
+    , m_clientArea(new ClientArea(*this, this))
 {
     setObjectName(QStringLiteral("MDIForm1"));
     mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    setCentralWidget(m_clientArea);
+    setWindowIcon(viewer::applicationIcon());
+    setCaption(viewer::DesignCaption);
     connect(mnuFileOpen, &QAction::triggered, this, &MDIForm1::mnuFileOpen_Click);
     connect(mnuFilePrint, &QAction::triggered, this, &MDIForm1::mnuFilePrint_Click);
     connect(mnuFileExit, &QAction::triggered, this, &MDIForm1::mnuFileExit_Click);
@@ -50,6 +62,32 @@ MDIForm1::MDIForm1()
     showAbout->setObjectName(QStringLiteral("showAboutShortcut"));
     connect(showAbout, &QShortcut::activated, this, &MDIForm1::ShowAbout);
     setClientSizeTwips(ClientWidth, ClientHeight);
+}
+
+void MDIForm1::setCaption(const QString& caption)
+{
+    m_caption = caption;
+    // "[*]" is the toolkit's modified-marker placeholder; doubled, it shows as written.
+    QString shown = caption;
+    shown.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+    setWindowTitle(shown);
+}
+
+viewer::Form1& MDIForm1::form1()
+{
+    if (!m_form1) {
+        auto* form = new viewer::Form1(*this);
+        m_clientArea->addSubWindow(form);
+        form->move(0, 0);
+        form->show();
+        m_form1 = form;
+    }
+    return *m_form1;
+}
+
+void MDIForm1::eopen(const QString& filename)
+{
+    viewer::eopen(*this, filename);
 }
 
 void MDIForm1::MDIForm_Load()
@@ -89,4 +127,39 @@ void MDIForm1::mnuFilePrint_Click()
 void MDIForm1::mnuFileExit_Click()
 {
     Unload();
+}
+
+void MDIForm1::MDIForm_OLEDragDrop(const QMimeData& dropped)
+{
+    if (const auto file = viewer::firstDroppedFile(dropped))
+        eopen(*file);
+}
+
+void MDIForm1::Unload()
+{
+    close();
+}
+
+void MDIForm1::closeEvent(QCloseEvent* event)
+{
+    m_unloaded = true;
+    QMainWindow::closeEvent(event);
+}
+
+platform::Picture MDIForm1::viewerPicture()
+{
+    return form1().Picture1->picture();
+}
+
+void MDIForm1::minimize()
+{
+    setWindowState(Qt::WindowMinimized);
+}
+
+void MDIForm1::setClientSizeTwips(float twipsWide, float twipsHigh)
+{
+    const QWidget* menu = menuWidget();
+    const int menuHeight = menu ? menu->sizeHint().height() : 0;
+    resize(pixelsFromTwips(twipsWide, TwipsPerPixelX()),
+           pixelsFromTwips(twipsHigh, TwipsPerPixelY()) + menuHeight);
 }

@@ -4,7 +4,6 @@
 #include "platform/errors.h"
 #include "platform/printer.h"
 #include "platform/text.h"
-#include "viewer/viewer_window.h"
 
 #include <cstdio>
 
@@ -51,7 +50,7 @@ QString headerText(const QString& caption, const QDateTime& now)
     return caption + u"(" + LTrim(Str(now)) + u")";
 }
 
-PrintOutcome PrintImage(viewer::ViewerFrame& frame)
+PrintOutcome PrintImage(Source& source)
 {
     PrintOutcome outcome;
     ResumeNext resume;
@@ -60,13 +59,13 @@ PrintOutcome PrintImage(viewer::ViewerFrame& frame)
     runStep(resume, outcome, [] { Printer().setFontName(HeaderFace); });
     runStep(resume, outcome, [] { Printer().setFontSize(HeaderPoints); });
     runStep(resume, outcome, [&] {
-        Printer().Print(headerText(frame.Caption(), Now()));
+        Printer().Print(headerText(source.Caption(), Now()));
         outcome.headerPrinted = true;
     });
     runStep(
         resume, outcome,
         [&] {
-            const Picture picture = frame.form1().Picture1->picture();
+            const Picture picture = source.viewerPicture();
             Printer().PaintPicture(picture, PictureX, PictureY);
             outcome.picturePrinted = true;
         },
@@ -109,20 +108,20 @@ QString unattendedComplaint(const PrintOutcome& outcome, bool opened, const QStr
     return {};
 }
 
-int printUnattended(viewer::ViewerFrame& frame, qsizetype p)
+int printUnattended(Source& source, qsizetype p)
 {
     // The switch at the very start leaves no room for a file name.
     if (p < 2) {
-        frame.Unload();
+        source.Unload();
         complain(QStringLiteral("usage: pavex FILE -print"));
         return NothingPrinted;
     }
-    frame.setWindowState(Qt::WindowMinimized);
+    source.minimize();
     const QString filename = Left(Command(), p - 2);
-    frame.eopen(filename);
-    const PrintOutcome outcome = PrintImage(frame);
-    const bool opened = frame.hasForm1() && !frame.form1().Picture1->picture().isNull();
-    frame.Unload();
+    source.eopen(filename);
+    const PrintOutcome outcome = PrintImage(source);
+    const bool opened = !source.viewerPicture().isNull();
+    source.Unload();
 
     const QString complaint = unattendedComplaint(outcome, opened, filename);
     if (!complaint.isEmpty())

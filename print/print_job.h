@@ -1,15 +1,13 @@
 #pragma once
 
+#include "print_source.h"
+
 #include "platform/errors.h"
 
 #include <QDateTime>
 #include <QString>
 
 #include <optional>
-
-namespace viewer {
-class ViewerFrame;
-}
 
 namespace print {
 
@@ -35,10 +33,11 @@ struct PrintOutcome {
     std::optional<platform::Error> pictureFailure;
 };
 
-/// The print job: one page on the default printer with the header line and the viewer's
-/// picture at its own size 300 twips below the top. Each step runs even when an earlier one
-/// failed; failures are silent. Returns after the page has been handed to the printing system.
-PrintOutcome PrintImage(viewer::ViewerFrame& frame);
+/// The print job: one page on the default printer with the header line (the source's caption
+/// and the date and time) and the viewer's picture at its own size 300 twips below the top.
+/// Each step runs even when an earlier one failed; failures are silent. Returns after the page
+/// has been handed to the printing system.
+PrintOutcome PrintImage(Source& source);
 
 /// Exit statuses of the unattended mode.
 enum UnattendedStatus : int {
@@ -61,6 +60,6 @@ int unattendedStatus(const PrintOutcome& outcome, bool opened);
 /// switch "-print" in the command line: minimizes the frame, opens the file named before
 /// the switch, prints, and unloads the frame. Returns the run's exit status and writes one
 /// line to standard error, naming the cause, when it is not PrintedPicture.
-int printUnattended(viewer::ViewerFrame& frame, qsizetype p);
+int printUnattended(Source& source, qsizetype p);
 
 } // namespace print

@@ -1,5 +1,6 @@
 #include "drop.h"
 
+#include <QDragEnterEvent>
 #include <QMimeData>
 #include <QUrl>
 
@@ -19,6 +20,14 @@ std::optional<QString> firstDroppedFile(const QMimeData& data)
 bool carriesLocalFile(const QMimeData& data)
 {
     return firstDroppedFile(data).has_value();
+}
+
+void acceptFileDrags(QDragEnterEvent* event)
+{
+    if (event->mimeData() && carriesLocalFile(*event->mimeData()))
+        event->acceptProposedAction();
+    else
+        event->ignore();
 }
 
 } // namespace viewer

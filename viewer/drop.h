@@ -4,6 +4,7 @@
 
 #include <optional>
 
+class QDragEnterEvent;
 class QMimeData;
 
 namespace viewer {
@@ -14,5 +15,9 @@ std::optional<QString> firstDroppedFile(const QMimeData& data);
 
 /// True when a drag carries a file list with at least one local file.
 bool carriesLocalFile(const QMimeData& data);
+
+/// Takes a drag that carries a local file and refuses anything else (text, say) quietly, so
+/// that only file lists are ever dropped on the program.
+void acceptFileDrags(QDragEnterEvent* event);
 
 } // namespace viewer

@@ -11,7 +11,6 @@
 #include "platform/picture_loader.h"
 #include "platform/screen.h"
 
-#include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QElapsedTimer>
@@ -38,20 +37,11 @@ void paintLightGrey(QWidget& widget)
     widget.setAutoFillBackground(true);
 }
 
-void acceptFileDrags(QDragEnterEvent* event)
-{
-    // Only a list of local files is taken; anything else (text, say) is refused quietly.
-    if (event->mimeData() && carriesLocalFile(*event->mimeData()))
-        event->acceptProposedAction();
-    else
-        event->ignore();
-}
-
 } // namespace
 
 // --- PictureBox -------------------------------------------------------------------------------
 
-PictureBox::PictureBox(ViewerFrame& frame, QWidget* parent)
+PictureBox::PictureBox(Frame& frame, QWidget* parent)
     : QWidget(parent)
     , m_frame(frame)
 {
@@ -120,7 +110,7 @@ void PictureBox::dropEvent(QDropEvent* event)
 
 // --- Form1 ------------------------------------------------------------------------------------
 
-Form1::Form1(ViewerFrame& frame)
+Form1::Form1(Frame& frame)
     : QMdiSubWindow(nullptr, Qt::SubWindow | Qt::FramelessWindowHint)
     , Picture1(new PictureBox(frame, nullptr))
     , m_frame(frame)
@@ -178,105 +168,20 @@ void Form1::dropEvent(QDropEvent* event)
     Form_OLEDragDrop(*event->mimeData());
 }
 
-// --- ClientArea -------------------------------------------------------------------------------
+// --- eopen -------------------------------------------------------------------------------------
 
-ClientArea::ClientArea(ViewerFrame& frame, QWidget* parent)
-    : QMdiArea(parent)
-    , m_frame(frame)
-{
-    setObjectName(QStringLiteral("ClientArea"));
-    setBackground(LightGrey);
-    setFrameShape(QFrame::NoFrame);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    setOption(QMdiArea::DontMaximizeSubWindowOnActivation);
-    viewport()->setAcceptDrops(true);
-}
-
-void ClientArea::dragEnterEvent(QDragEnterEvent* event)
-{
-    acceptFileDrags(event);
-}
-
-void ClientArea::dragMoveEvent(QDragMoveEvent* event)
-{
-    event->acceptProposedAction();
-}
-
-void ClientArea::dropEvent(QDropEvent* event)
-{
-    event->acceptProposedAction();
-    m_frame.MDIForm_OLEDragDrop(*event->mimeData());
-}
-
-// --- ViewerFrame ------------------------------------------------------------------------------
-
-ViewerFrame::ViewerFrame()
-    : m_clientArea(new ClientArea(*this, this))
-{
-    setCentralWidget(m_clientArea);
-    setWindowIcon(applicationIcon());
-    setCaption(DesignCaption);
-}
-
-void ViewerFrame::Unload()
-{
-    close();
-}
-
-void ViewerFrame::closeEvent(QCloseEvent* event)
-{
-    m_unloaded = true;
-    QMainWindow::closeEvent(event);
-}
-
-void ViewerFrame::setClientSizeTwips(float twipsWide, float twipsHigh)
-{
-    const QWidget* menu = menuWidget();
-    const int menuHeight = menu ? menu->sizeHint().height() : 0;
-    resize(pixelsFromTwips(twipsWide, TwipsPerPixelX()),
-           pixelsFromTwips(twipsHigh, TwipsPerPixelY()) + menuHeight);
-}
-
-void ViewerFrame::setCaption(const QString& caption)
-{
-    m_caption = caption;
-    // "[*]" is the toolkit's modified-marker placeholder; doubled, it shows as written.
-    QString shown = caption;
-    shown.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
-    setWindowTitle(shown);
-}
-
-Form1& ViewerFrame::form1()
-{
-    if (!m_form1) {
-        auto* form = new Form1(*this);
-        m_clientArea->addSubWindow(form);
-        form->move(0, 0);
-        form->show();
-        m_form1 = form;
-    }
-    return *m_form1;
-}
-
-void ViewerFrame::eopen(const QString& filename)
+void eopen(Frame& frame, const QString& filename)
 {
     onErrorGoTo(
         [&] {
-            Form1& form = form1();
+            Form1& form = frame.form1();
             PictureBox& picture1 = *form.Picture1;
             picture1.setPicture(LoadPicture(filename));
             form.setWidth(CSng(double(TwipsPerPixelX()) * double(picture1.ScaleWidth())));
             form.setHeight(CSng(double(TwipsPerPixelY()) * double(picture1.ScaleHeight())));
-            setCaption(captionFor(filename, picture1.ScaleWidth(), picture1.ScaleHeight()));
+            frame.setCaption(captionFor(filename, picture1.ScaleWidth(), picture1.ScaleHeight()));
         },
         [](const Error&) { MsgBox(UnreadableFileMessage); });
-}
-
-void ViewerFrame::MDIForm_OLEDragDrop(const QMimeData& dropped)
-{
-    if (const auto file = firstDroppedFile(dropped))
-        eopen(*file);
 }
 
 } // namespace viewer

@@ -2,6 +2,7 @@
 #include "support/fixtures.h"
 #include "support/recording_printer.h"
 
+#include "app/client_area.h"
 #include "app/main_window.h"
 #include "platform/command_line.h"
 #include "platform/common_dialog.h"
@@ -46,6 +47,8 @@ private Q_SLOTS:
     void loadEvent_data();
     void loadEvent();
     void openCommand();
+    void printBeforeAnyOpenShowsTheEmptyViewer();
+    void unattendedPrintOfAnUnreadableFile();
     void openCancelChangesNothing();
     void openUnreadableKeepsPicture();
     void dialogKeepsFolderAndNameBetweenUses();
@@ -175,6 +178,39 @@ void TestMainWindow::openCommand()
              u"読込可能なすべてのｲﾒｰｼﾞﾌｧｲﾙ|*.bmp;*.gif;*.jpg;*.jpeg;*.ico;*.wmf;*.emf"_qs);
     QCOMPARE(frame.Caption(), u"pavex "_qs + m_picture + u" 64x48ﾋﾟｸｾﾙ"_qs);
     QVERIFY(boxes.prompts.isEmpty());
+}
+
+void TestMainWindow::printBeforeAnyOpenShowsTheEmptyViewer()
+{
+    MDIForm1 frame;
+    frame.show();
+    testing::RecordingPrinter printer;
+    frame.mnuFilePrint_Click();
+    // The job asked for the viewer's picture: the viewer window was made, and stays, empty, at
+    // its design size; the page carries the header alone.
+    QVERIFY(frame.hasForm1());
+    QVERIFY(frame.form1().isVisible());
+    QCOMPARE(frame.form1().size(), QSize(60, 45));
+    QCOMPARE(printer.pages, 1);
+    QCOMPARE(printer.calls.filter(QRegularExpression(u"^Print pavex 2\\.1\\(.+\\)$"_qs)).size(), 1);
+    QVERIFY(printer.pictures.isEmpty());
+}
+
+void TestMainWindow::unattendedPrintOfAnUnreadableFile()
+{
+    platform::setArguments({u"missing.bmp"_qs, u"-print"_qs});
+    testing::MessageBoxRecorder boxes;
+    testing::RecordingPrinter printer;
+    MDIForm1 frame;
+    frame.MDIForm_Load();
+    // The message, then a page with the header alone, and the frame unloaded, minimized.
+    QCOMPARE(boxes.prompts, QStringList{Message});
+    QCOMPARE(frame.exitStatus(), 1);
+    QCOMPARE(printer.pages, 1);
+    QVERIFY(printer.pictures.isEmpty());
+    QVERIFY(frame.isUnloaded());
+    QVERIFY(frame.windowState() & Qt::WindowMinimized);
+    QCOMPARE(frame.Caption(), u"pavex 2.1"_qs);
 }
 
 void TestMainWindow::openCancelChangesNothing()

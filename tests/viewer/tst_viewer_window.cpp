@@ -1,6 +1,8 @@
 // eopen and the viewer window: sizes, caption, what a failure leaves, and dropped files.
 #include "support/fixtures.h"
 
+#include "app/client_area.h"
+#include "app/main_window.h"
 #include "viewer/caption.h"
 #include "viewer/drop.h"
 #include "viewer/viewer_window.h"
@@ -12,7 +14,6 @@
 #include <QUrl>
 
 using viewer::Form1;
-using viewer::ViewerFrame;
 
 namespace {
 
@@ -22,11 +23,10 @@ const QString Message = u"読み込めない形式のﾌｧｲﾙです"_qs;
 struct ShownFrame {
     ShownFrame()
     {
-        frame.setClientSizeTwips(4680, 3195);
         frame.show();
         QVERIFY(QTest::qWaitForWindowExposed(&frame));
     }
-    ViewerFrame frame;
+    MDIForm1 frame;
 };
 
 QMimeData* fileList(const QStringList& paths)
@@ -118,7 +118,7 @@ void TestViewerWindow::caption()
 void TestViewerWindow::designState()
 {
     ShownFrame shown;
-    ViewerFrame& frame = shown.frame;
+    MDIForm1& frame = shown.frame;
     QCOMPARE(frame.Caption(), u"pavex 2.1"_qs);
     QCOMPARE(frame.windowTitle(), u"pavex 2.1"_qs);
     QVERIFY(!frame.hasForm1());
@@ -130,21 +130,24 @@ void TestViewerWindow::openSizesWindowAndWritesCaption_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QSize>("size");
-    QTest::newRow("plain") << u"plain.bmp"_qs << QSize(200, 150);
-    QTest::newRow("1x1") << u"dot.bmp"_qs << QSize(1, 1);
-    QTest::newRow("smaller than the design size") << u"small.bmp"_qs << QSize(7, 5);
-    QTest::newRow("blanks in the name") << u"my picture 2.bmp"_qs << QSize(64, 48);
-    QTest::newRow("Japanese name") << u"猫の写真ﾃｽﾄ.bmp"_qs << QSize(33, 17);
-    QTest::newRow("double quote inside the name") << u"say \"cheese\".bmp"_qs << QSize(20, 10);
+    QTest::addColumn<QString>("sizeText"); // what the caption says after the path
+    QTest::newRow("plain") << u"plain.bmp"_qs << QSize(200, 150) << u" 200x150ﾋﾟｸｾﾙ"_qs;
+    QTest::newRow("1x1") << u"dot.bmp"_qs << QSize(1, 1) << u" 1x1ﾋﾟｸｾﾙ"_qs;
+    QTest::newRow("smaller than the design size") << u"small.bmp"_qs << QSize(7, 5) << u" 7x5ﾋﾟｸｾﾙ"_qs;
+    QTest::newRow("blanks in the name") << u"my picture 2.bmp"_qs << QSize(64, 48) << u" 64x48ﾋﾟｸｾﾙ"_qs;
+    QTest::newRow("Japanese name") << u"猫の写真ﾃｽﾄ.bmp"_qs << QSize(33, 17) << u" 33x17ﾋﾟｸｾﾙ"_qs;
+    QTest::newRow("double quote inside the name")
+        << u"say \"cheese\".bmp"_qs << QSize(20, 10) << u" 20x10ﾋﾟｸｾﾙ"_qs;
 }
 
 void TestViewerWindow::openSizesWindowAndWritesCaption()
 {
     QFETCH(QString, name);
     QFETCH(QSize, size);
+    QFETCH(QString, sizeText);
     const QString path = picture(name, size.width(), size.height());
     ShownFrame shown;
-    ViewerFrame& frame = shown.frame;
+    MDIForm1& frame = shown.frame;
     testing::MessageBoxRecorder boxes;
 
     frame.eopen(path);
@@ -161,8 +164,7 @@ void TestViewerWindow::openSizesWindowAndWritesCaption()
     QCOMPARE(form.Picture1->pos(), QPoint(0, 0));
     QCOMPARE(form.Picture1->size(), size);
     QCOMPARE(form.Picture1->ScaleWidth(), float(size.width()));
-    const QString expected = u"pavex "_qs + path + u" "_qs + QString::number(size.width()) + u"x"_qs
-        + QString::number(size.height()) + u"ﾋﾟｸｾﾙ"_qs;
+    const QString expected = u"pavex "_qs + path + sizeText;
     QCOMPARE(frame.Caption(), expected);
     QCOMPARE(frame.windowTitle(), expected);
 }
@@ -171,7 +173,7 @@ void TestViewerWindow::failedFirstOpenLeavesEmptyViewer()
 {
     const QString path = picture(u"quoted.bmp"_qs, 30, 20);
     ShownFrame shown;
-    ViewerFrame& frame = shown.frame;
+    MDIForm1& frame = shown.frame;
     testing::MessageBoxRecorder boxes;
 
     frame.eopen(u"\""_qs + path
@@ -192,7 +194,7 @@ void TestViewerWindow::failedLaterOpenKeepsEverything()
     const QString good = picture(u"good.bmp"_qs, 120, 80);
     const QString bad = testing::writeFile(m_dir.path(), u"bad.gif"_qs, "GIF89a and nothing more");
     ShownFrame shown;
-    ViewerFrame& frame = shown.frame;
+    MDIForm1& frame = shown.frame;
     frame.eopen(good);
     const QString caption = frame.Caption();
     const qint64 shownPicture = frame.form1().Picture1->picture().image().cacheKey();
@@ -212,7 +214,7 @@ void TestViewerWindow::secondOpenReplacesTheFirst()
     const QString first = picture(u"first.bmp"_qs, 100, 50);
     const QString second = picture(u"second.bmp"_qs, 40, 90);
     ShownFrame shown;
-    ViewerFrame& frame = shown.frame;
+    MDIForm1& frame = shown.frame;
     frame.eopen(first);
     Form1* form = &frame.form1();
     frame.eopen(second);
@@ -228,7 +230,7 @@ void TestViewerWindow::showsPictureAtClientTopLeftOnGrey()
     const QString path = testing::writeFile(m_dir.path(), u"shown.bmp"_qs,
                                             testing::encodeWithQt(image, "bmp"));
     ShownFrame shown;
-    ViewerFrame& frame = shown.frame;
+    MDIForm1& frame = shown.frame;
     frame.eopen(path);
     // On a screen with a device-pixel ratio above 1, a picture pixel is one logical pixel.
     const QImage client = frame.clientArea()->viewport()->grab().toImage().convertToFormat(
@@ -251,7 +253,7 @@ void TestViewerWindow::largePictureScrolls()
         m_dir.path(), u"large.jpg"_qs,
         testing::encodeWithQt(testing::gradientImage(2000, 1500), "jpeg"));
     ShownFrame shown;
-    ViewerFrame& frame = shown.frame;
+    MDIForm1& frame = shown.frame;
     frame.eopen(path);
     QCOMPARE(frame.form1().size(), QSize(2000, 1500));
     QTRY_VERIFY(frame.clientArea()->horizontalScrollBar()->maximum() > 0);
@@ -262,7 +264,7 @@ void TestViewerWindow::placeholderInNameIsShownAsWritten()
 {
     const QString path = picture(u"odd[*]name.bmp"_qs, 10, 10);
     ShownFrame shown;
-    ViewerFrame& frame = shown.frame;
+    MDIForm1& frame = shown.frame;
     frame.eopen(path);
     QCOMPARE(frame.Caption(), u"pavex "_qs + path + u" 10x10ﾋﾟｸｾﾙ"_qs);
     QVERIFY(frame.windowTitle().contains(u"[*]"_qs));
@@ -274,7 +276,7 @@ void TestViewerWindow::closedViewerIsCreatedAgain()
 {
     const QString path = picture(u"again.bmp"_qs, 25, 15);
     ShownFrame shown;
-    ViewerFrame& frame = shown.frame;
+    MDIForm1& frame = shown.frame;
     frame.eopen(path);
     frame.form1().close();
     QTRY_VERIFY(!frame.hasForm1());
@@ -300,7 +302,7 @@ void TestViewerWindow::dropOpensFirstFile()
     const QStringList paths = {picture(u"d1.bmp"_qs, 31, 21), picture(u"d2.bmp"_qs, 32, 22),
                                picture(u"d3.bmp"_qs, 33, 23)};
     ShownFrame shown;
-    ViewerFrame& frame = shown.frame;
+    MDIForm1& frame = shown.frame;
     frame.form1(); // the viewer exists, empty, at its design size
     QWidget* widget = target == u"picture"_qs ? static_cast<QWidget*>(frame.form1().Picture1)
         : target == u"viewer"_qs              ? frame.form1().widget()
@@ -336,7 +338,7 @@ void TestViewerWindow::dropWithoutFilesIsIgnored()
     QFETCH(QString, kind);
     const QString local = picture(u"local.bmp"_qs, 12, 13);
     ShownFrame shown;
-    ViewerFrame& frame = shown.frame;
+    MDIForm1& frame = shown.frame;
     testing::MessageBoxRecorder boxes;
     auto* data = kind == u"text"_qs ? new QMimeData : fileList({u"https://example.org/a.bmp"_qs});
     if (kind == u"text"_qs)
@@ -361,8 +363,7 @@ void TestViewerWindow::streamedPictureCompletesAfterFirstPaint()
     const QString path = testing::writeFile(
         m_dir.path(), u"tall.jpg"_qs,
         testing::encodeWithQt(testing::gradientImage(40, 3000), "jpeg", 95));
-    ViewerFrame frame;
-    frame.setClientSizeTwips(4680, 3195);
+    MDIForm1 frame;
     frame.eopen(path);
     const viewer::PictureBox& box = *frame.form1().Picture1;
     // The caption and sizes are there at once; only the top rows are decoded yet.
@@ -396,7 +397,7 @@ void TestViewerWindow::applicationIcon()
     QFETCH(QPoint, face);
     QFETCH(QPoint, outline);
     QFETCH(bool, tongue);
-    ViewerFrame frame;
+    MDIForm1 frame;
     // The frame and the viewer window carry both images.
     for (const QIcon& icon : {frame.windowIcon(), frame.form1().windowIcon()})
         QVERIFY(icon.availableSizes().contains(QSize(size, size)));
