@@ -70,11 +70,16 @@ void PagePrinter::Print(const QString& text)
 
 void PagePrinter::PaintPicture(const Picture& picture, float x, float y)
 {
+    const QSizeF own = picture.sizeTwips(screenDpiX(), screenDpiY());
+    PaintPicture(picture, x, y, float(own.width()), float(own.height()));
+}
+
+void PagePrinter::PaintPicture(const Picture& picture, float x, float y, float width, float height)
+{
     if (picture.isNull())
         raise(InvalidPicture);
     QPainter& painter = page();
-    const QSizeF own = picture.sizeTwips(screenDpiX(), screenDpiY());
-    const QRectF target(x * scale(), y * scale(), own.width() * scale(), own.height() * scale());
+    const QRectF target(x * scale(), y * scale(), width * scale(), height * scale());
     painter.save();
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     picture.paint(painter, target);

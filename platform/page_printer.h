@@ -31,6 +31,8 @@ public:
     void setFontSize(float points) override;
     void Print(const QString& text) override;
     void PaintPicture(const Picture& picture, float x, float y) override;
+    /// Draws `picture` scaled into `width` x `height` twips with its top-left corner at (x, y).
+    void PaintPicture(const Picture& picture, float x, float y, float width, float height);
     /// Ends the document: hands its page to the destination, or, when there is no default
     /// any more or the destination refuses it, throws it away and raises NoPrinter or
     /// PrinterError. A job without output makes no page. The print position returns to 0, 0.

@@ -6,7 +6,8 @@ set -euo pipefail
 packages=(
     # build
     cmake make g++ ninja-build pkg-config
-    qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libcups2-dev libjpeg-dev libx11-dev libxdamage-dev
+    qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-translations-l10n libcups2-dev libjpeg-dev
+    libx11-dev libxdamage-dev
     # fonts: Japanese faces for the interface and the printed header, metric-compatible
     # Latin faces and a symbol face for metafiles
     fonts-ipafont-gothic fonts-ipafont-mincho fonts-liberation2 fonts-dejavu-core
@@ -19,8 +20,9 @@ packages=(
     xvfb xauth xdotool x11-utils imagemagick
     # printing: a CUPS daemon with a PDF queue, and the tools that read a PDF back
     cups cups-client cups-bsd printer-driver-cups-pdf poppler-utils ghostscript
-    # desktop integration checks
-    desktop-file-utils man-db
+    # desktop integration checks: the entries, the manual pages, SVG read back, and GNOME's
+    # thumbnail factory and sandbox running the thumbnailer
+    desktop-file-utils man-db librsvg2-bin bubblewrap python3-gi gir1.2-gnomedesktop-3.0
     # sanitizer and fuzzer builds
     clang libclang-rt-14-dev llvm
     # the metafile fidelity tool

@@ -1,22 +1,49 @@
-// pavex-render FILE OUT.png [DPI]: loads FILE with the viewer's own loader and writes the
-// picture at its own size at DPI (default 96, the screen's) as a PNG, transparency kept.
+// pavex-render [--size N] FILE OUT [DPI]: loads FILE with the viewer's own loader and writes
+// the picture as a PNG (at DPI, default 96, the screen's), a PDF or an SVG, by OUT's
+// extension; --size N fits it into N x N pixels, for thumbnails.
+#include "exporters.h"
+#include "render_job.h"
+#include "sandbox.h"
+
 #include "platform/command_line.h"
 #include "platform/errors.h"
 #include "platform/picture_loader.h"
 
 #include <QGuiApplication>
-#include <QImage>
-#include <QImageWriter>
-#include <QPainter>
+#include <QSaveFile>
 
 #include <cstdio>
 
 namespace {
 
-int fail(const QString& line)
+// The toolkit looks for a runtime folder at start and says so when none is set (as in a plain
+// shell or a build machine); for a command that draws files the remark is noise on its one
+// line of errors. Every other message goes out as usual.
+void quietAboutRuntimeFolder(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
-    std::fprintf(stderr, "pavex-render: %s\n", line.toLocal8Bit().constData());
-    return 1;
+    if (message.startsWith(u"QStandardPaths: ") && message.contains(u"runtime"))
+        return;
+    std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+}
+
+int fail(const QString& line, int status = 1)
+{
+    std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+    return status;
+}
+
+bool write(render::OutputKind kind, const platform::Picture& picture, QSize pixels,
+           QIODevice& out, QString& error)
+{
+    switch (kind) {
+    case render::OutputKind::Png:
+        return render::writePng(picture, pixels, out, error);
+    case render::OutputKind::Pdf:
+        return render::writePdf(picture, pixels, out, error);
+    case render::OutputKind::Svg:
+        return render::writeSvg(picture, pixels, out, error);
+    }
+    return false;
 }
 
 } // namespace
@@ -25,69 +52,39 @@ int main(int argc, char* argv[])
 {
     // The arguments are names as typed: the toolkit sees none of them (a picture may be
     // called "-reverse").
-    const QStringList arguments = platform::programArguments(argc, argv);
-    if (arguments.size() < 2 || arguments.size() > 3) {
-        std::fprintf(stderr, "usage: pavex-render FILE OUT.png [DPI]\n");
-        return 2;
-    }
+    const auto parsed = render::parseArguments(platform::programArguments(argc, argv));
+    if (const auto* error = std::get_if<render::JobError>(&parsed))
+        return fail(error->message, error->status);
+    const render::RenderJob& job = std::get<render::RenderJob>(parsed);
+
     // Fonts for metafile text need a GUI application, but no display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    render::prepareSandboxedRun(argc > 0 ? argv[0] : nullptr, job.output.toLocal8Bit().constData());
+    qInstallMessageHandler(quietAboutRuntimeFolder);
     platform::ToolkitArguments& toolkit = platform::ToolkitArguments::of(argc, argv);
     QGuiApplication app(toolkit.argc, toolkit.argv);
 
-    const QString& input = arguments.at(0);
-    const QString& output = arguments.at(1);
-    double dpi = 96.0;
-    if (arguments.size() == 3) {
-        bool ok = false;
-        dpi = arguments.at(2).toDouble(&ok);
-        if (!ok || !(dpi >= 1.0 && dpi <= 9600.0)) {
-            std::fprintf(stderr, "pavex-render: DPI must be a number from 1 to 9600\n");
-            return 2;
-        }
-    }
+    // The output is written beside its place and takes it only when whole: a failed run
+    // leaves no file behind.
+    QSaveFile out(job.output);
+    if (!out.open(QIODevice::WriteOnly))
+        return fail(u"pavex-render: " + job.output + u": cannot write (" + out.errorString() + u")");
 
     platform::Picture picture;
     try {
-        picture = platform::LoadPicture(input);
+        picture = platform::LoadPicture(job.input);
     } catch (const platform::Error& e) {
-        return fail(input + u": " + e.description());
+        return fail(u"pavex-render: " + job.input + u": " + e.description());
     }
+    const QSize pixels = render::outputPixels(picture, job.kind, job.dpi, job.fitInto);
+    if (pixels.isEmpty())
+        return fail(u"pavex-render: " + job.input + u": the picture has no size");
 
-    // A raster picture's own size is its pixels on a 96 dpi screen; a metafile's is its extent.
-    const QSize size = picture.kind() == platform::Picture::Kind::Raster
-        ? QSize(qRound(picture.image().width() * dpi / 96.0),
-                qRound(picture.image().height() * dpi / 96.0))
-        : picture.pixelSize(dpi, dpi);
-    if (size.isEmpty())
-        return fail(input + u": the picture has no size");
-
-    // Fast compression: the files are for looking at and for measuring, not for keeping.
-    constexpr int PngQuality = 80;
-    QImageWriter writer(output, "png");
-    writer.setQuality(PngQuality);
-
-    // A raster picture at its own size is written as it is: no second copy of its pixels.
-    const bool asItIs = picture.kind() == platform::Picture::Kind::Raster
-        && size == picture.image().size();
-    bool written = false;
-    if (asItIs) {
-        written = writer.write(picture.image());
-    } else {
-        QImage out(size, QImage::Format_ARGB32_Premultiplied);
-        if (out.isNull())
-            return fail(input + u": the picture is too large to render");
-        out.fill(Qt::transparent);
-        {
-            QPainter painter(&out);
-            painter.setRenderHint(QPainter::Antialiasing);
-            painter.setRenderHint(QPainter::TextAntialiasing);
-            picture.paint(painter, QRectF(QPointF(0, 0), QSizeF(size)));
-        }
-        written = writer.write(out);
-    }
-    if (!written)
-        return fail(output + u": cannot write");
+    QString error;
+    if (!write(job.kind, picture, pixels, out, error))
+        return fail(u"pavex-render: " + job.output + u": " + error);
+    if (!out.commit())
+        return fail(u"pavex-render: " + job.output + u": cannot write (" + out.errorString() + u")");
     return 0;
 }

@@ -10,7 +10,8 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 
 for f in bin/pavex bin/pavex-render share/applications/pavex.desktop \
          share/icons/hicolor/16x16/apps/pavex.png share/icons/hicolor/32x32/apps/pavex.png \
-         share/icons/hicolor/scalable/apps/pavex.svg share/man/man1/pavex.1; do
+         share/icons/hicolor/scalable/apps/pavex.svg share/man/man1/pavex.1 \
+         share/man/man1/pavex-render.1 share/thumbnailers/pavex.thumbnailer share/pavex/fonts.conf; do
     [ -s "$prefix/$f" ] || fail "not installed: $f"
 done
 [ -x "$prefix/bin/pavex" ] || fail "pavex is not executable"
