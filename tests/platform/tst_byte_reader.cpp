@@ -70,8 +70,8 @@ void TestByteReader::reads_data()
                                   << QVariant::fromValue(qint16(-257));
     QTest::newRow("u16 big-endian")
         << QByteArray::fromHex("0304") << u"u16be"_qs << QVariant::fromValue(quint16(0x0304));
-    QTest::newRow("u32 little-endian") << QByteArray::fromHex("78563412") << u"u32"_qs
-                                       << QVariant::fromValue(quint32(0x12345678));
+    QTest::newRow("u32 little-endian")
+        << QByteArray::fromHex("78563412") << u"u32"_qs << QVariant::fromValue(quint32(0x12345678));
     QTest::newRow("i32 minus one")
         << QByteArray::fromHex("ffffffff") << u"i32"_qs << QVariant::fromValue(qint32(-1));
     QTest::newRow("i32 most negative") << QByteArray::fromHex("00000080") << u"i32"_qs
