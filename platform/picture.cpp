@@ -17,9 +17,8 @@ Picture::Picture(QImage image)
 {
 }
 
-Picture::Picture(QImage image, std::shared_ptr<PendingRows> pending)
-    : m_kind(image.isNull() ? Kind::None : Kind::Raster)
-    , m_image(std::move(image))
+Picture::Picture(std::shared_ptr<PendingRows> pending)
+    : m_kind(pending && !pending->image().isNull() ? Kind::Raster : Kind::None)
     , m_pending(m_kind == Kind::Raster ? std::move(pending) : nullptr)
 {
 }
@@ -33,17 +32,18 @@ Picture::Picture(std::shared_ptr<const VectorGraphic> vector)
 const QImage& Picture::image() const
 {
     finish();
-    return m_image;
+    return pixels();
 }
 
 bool Picture::isComplete() const
 {
-    return !m_pending || m_pending->rowsReady() >= m_image.height();
+    return rowsReady() >= pixels().height();
 }
 
 int Picture::rowsReady() const
 {
-    return m_pending ? qMin(m_pending->rowsReady(), m_image.height()) : m_image.height();
+    const int height = pixels().height();
+    return m_pending ? qMin(m_pending->rowsReady(), height) : height;
 }
 
 bool Picture::decodeMore(int rows) const
@@ -69,7 +69,7 @@ QSize Picture::pixelSize(double dpiX, double dpiY) const
     case Kind::None:
         break;
     case Kind::Raster:
-        return m_image.size();
+        return pixels().size();
     case Kind::Vector: {
         const QSizeF e = m_vector->extentHimetric();
         return {himetricToPixels(e.width(), dpiX), himetricToPixels(e.height(), dpiY)};
@@ -84,8 +84,8 @@ QSizeF Picture::sizeTwips(double screenDpiX, double screenDpiY) const
     case Kind::None:
         break;
     case Kind::Raster:
-        return {m_image.width() * TwipsPerInch / screenDpiX,
-                m_image.height() * TwipsPerInch / screenDpiY};
+        return {pixels().width() * TwipsPerInch / screenDpiX,
+                pixels().height() * TwipsPerInch / screenDpiY};
     case Kind::Vector: {
         const QSizeF e = m_vector->extentHimetric();
         return {e.width() * TwipsPerInch / HimetricPerInch,
@@ -114,9 +114,9 @@ void Picture::paint(QPainter& painter, const QRectF& target) const
 void Picture::paintExposed(QPainter& painter, const QRect& exposed) const
 {
     if (m_kind == Kind::Raster) {
-        const QRect part = exposed & QRect(0, 0, m_image.width(), rowsReady());
+        const QRect part = exposed & QRect(0, 0, pixels().width(), rowsReady());
         if (!part.isEmpty())
-            painter.drawImage(part.topLeft(), m_image, part);
+            painter.drawImage(part.topLeft(), pixels(), part);
         return;
     }
     const QSize own = pixelSize(painter.device()->logicalDpiX(), painter.device()->logicalDpiY());

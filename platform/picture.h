@@ -6,6 +6,7 @@
 #include <QSizeF>
 
 #include <memory>
+#include <utility>
 
 class QPainter;
 
@@ -25,20 +26,38 @@ public:
     virtual void play(QPainter& painter, const QRectF& target) const = 0;
 };
 
-/// The rest of a raster picture's decoding, done on demand: the picture's image already has
-/// its final size and format, and its rows arrive from the top down. Until then the rows below
-/// rowsReady() hold no pixels and must not be read.
+/// The rest of a raster picture's decoding, done on demand. It owns the picture's pixels, which
+/// have their final size and format from the start and which it alone writes, row by row from
+/// the top down; the rows from rowsReady() down hold no pixels yet and must not be read.
 class PendingRows {
 public:
+    PendingRows() = default;
     virtual ~PendingRows() = default;
+    PendingRows(const PendingRows&) = delete;
+    PendingRows& operator=(const PendingRows&) = delete;
+
+    /// The picture's pixels; null until the decoder has given them their size.
+    const QImage& image() const { return m_image; }
 
     /// Rows from the top that hold their pixels.
     virtual int rowsReady() const = 0;
 
-    /// Decodes about `rows` more rows into the image; returns false once every row is there.
+    /// Decodes about `rows` more rows into image(); returns false once every row is there.
     /// Data that turn out damaged end the decoding: the rows they leave out are filled.
     /// Must not throw.
     virtual bool decodeMore(int rows) = 0;
+
+protected:
+    /// Takes `image` (final size and format, no pixels written yet) as the picture's pixels.
+    void adopt(QImage image) { m_image = std::move(image); }
+
+    /// The first byte of row `y` (0 to height - 1) of image(), to write that row's pixels. Ask
+    /// for it at each write and keep no pointer: the address holds only until the image is
+    /// next used.
+    uchar* line(int y) { return m_image.scanLine(y); }
+
+private:
+    QImage m_image;
 };
 
 /// The picture object that the loader returns and the picture control holds: empty, a raster
@@ -56,8 +75,8 @@ public:
     /// A raster picture; a null image gives the empty picture.
     explicit Picture(QImage image);
     /// A raster picture whose rows below the first few are still to be decoded by `pending`,
-    /// which writes into the same pixels as `image`.
-    Picture(QImage image, std::shared_ptr<PendingRows> pending);
+    /// which holds its pixels; a null `pending`, or one without pixels, gives the empty picture.
+    explicit Picture(std::shared_ptr<PendingRows> pending);
     /// A vector picture; null gives the empty picture.
     explicit Picture(std::shared_ptr<const VectorGraphic> vector);
 
@@ -95,9 +114,11 @@ public:
 
 private:
     void finish() const;
+    // The raster pixels, wherever they are held (rows not ready yet included).
+    const QImage& pixels() const { return m_pending ? m_pending->image() : m_image; }
 
     Kind m_kind = Kind::None;
-    QImage m_image;
+    QImage m_image; // a raster picture decoded whole
     std::shared_ptr<PendingRows> m_pending;
     std::shared_ptr<const VectorGraphic> m_vector;
 };

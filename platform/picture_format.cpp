@@ -1,71 +1,139 @@
 #include "picture_format.h"
 
-#include <QtEndian>
+#include "errors.h"
+#include "metafile/metafile.h"
+#include "raster/bmp_stream.h"
+#include "raster/dib.h"
+#include "raster/gif.h"
+#include "raster/ico.h"
+#include "raster/jpeg.h"
+#include "raster/jpeg_stream.h"
+
+#include <array>
 
 namespace platform {
 
 namespace {
 
-quint16 u16At(QByteArrayView b, qsizetype at)
-{
-    return at + 2 <= b.size() ? qFromLittleEndian<quint16>(b.data() + at) : 0;
-}
-
-quint32 u32At(QByteArrayView b, qsizetype at)
-{
-    return at + 4 <= b.size() ? qFromLittleEndian<quint32>(b.data() + at) : 0;
-}
-
+// The metafiles' sniffs (the raster formats' are beside their decoders).
 constexpr quint32 PlaceableKey = 0x9AC6CDD7; // META_PLACEABLE Key
 constexpr quint32 EmfSignature = 0x464D4520; // ENHMETA_SIGNATURE, " EMF"
 constexpr quint32 EMR_HEADER = 1;
+constexpr qint64 EmfSignatureAt = 40; // after Type, Size, Bounds and Frame of EMR_HEADER
+
+bool sniffPlaceableWmf(ByteReader head)
+{
+    return head.u32() == PlaceableKey;
+}
+
+bool sniffEmf(ByteReader head)
+{
+    return head.u32() == EMR_HEADER && head.at(EmfSignatureAt, 4).u32() == EmfSignature;
+}
+
+bool sniffWmf(ByteReader head)
+{
+    // META_HEADER: type 1 (memory) or 2 (disk), header size 9 words, version 0x100 or 0x300.
+    const quint16 type = head.u16();
+    const quint16 headerWords = head.u16();
+    const quint16 version = head.u16();
+    return (type == 1 || type == 2) && headerWords == 9 && (version == 0x0100 || version == 0x0300);
+}
+
+template <PictureFormat Format>
+std::shared_ptr<const VectorGraphic> metafileAs(QByteArrayView bytes)
+{
+    return metafile::loadMetafile(Format, bytes);
+}
+
+// A streaming decoder that opens every file of its format (those it cannot stream it decodes
+// whole itself).
+template <Picture (*Open)(const QString&, int)>
+std::optional<Picture> openEvery(const QString& path, int firstRows)
+{
+    return Open(path, firstRows);
+}
+
+// Each format once; their sniffs take disjoint first bytes, so the order only sets which is
+// asked first.
+constexpr std::array Formats{
+    RegisteredFormat{.format = PictureFormat::Bmp,
+                     .name = "bmp",
+                     .sniff = raster::sniffBmp,
+                     .decodeImage = raster::decodeBmp,
+                     .openStream = raster::openPlainBmp},
+    RegisteredFormat{.format = PictureFormat::Gif,
+                     .name = "gif",
+                     .sniff = raster::sniffGif,
+                     .decodeImage = raster::decodeGif},
+    RegisteredFormat{.format = PictureFormat::Jpeg,
+                     .name = "jpeg",
+                     .sniff = raster::sniffJpeg,
+                     .decodeImage = raster::decodeJpeg,
+                     .openStream = openEvery<raster::openJpeg>},
+    RegisteredFormat{.format = PictureFormat::Icon,
+                     .name = "ico",
+                     .sniff = raster::sniffIco,
+                     .decodeImage = raster::decodeIco},
+    RegisteredFormat{.format = PictureFormat::PlaceableWmf,
+                     .name = "wmf",
+                     .sniff = sniffPlaceableWmf,
+                     .decodeGraphic = metafileAs<PictureFormat::PlaceableWmf>},
+    RegisteredFormat{.format = PictureFormat::Emf,
+                     .name = "emf",
+                     .sniff = sniffEmf,
+                     .decodeGraphic = metafileAs<PictureFormat::Emf>},
+    RegisteredFormat{.format = PictureFormat::Wmf,
+                     .name = "wmf",
+                     .sniff = sniffWmf,
+                     .decodeGraphic = metafileAs<PictureFormat::Wmf>},
+};
 
 } // namespace
 
-PictureFormat sniffFormat(QByteArrayView b)
+Picture RegisteredFormat::decode(QByteArrayView bytes) const
 {
-    if (b.size() >= 2 && b[0] == 'B' && b[1] == 'M')
-        return PictureFormat::Bmp;
-    if (b.startsWith("GIF87a") || b.startsWith("GIF89a"))
-        return PictureFormat::Gif;
-    if (b.size() >= 3 && quint8(b[0]) == 0xFF && quint8(b[1]) == 0xD8 && quint8(b[2]) == 0xFF)
-        return PictureFormat::Jpeg;
-    // ICONDIR: reserved 0, type 1 (icon) or 2 (cursor), at least one entry.
-    if (u16At(b, 0) == 0 && (u16At(b, 2) == 1 || u16At(b, 2) == 2) && u16At(b, 4) > 0
-        && b.size() >= 6 + 16)
-        return PictureFormat::Icon;
-    if (u32At(b, 0) == PlaceableKey)
-        return PictureFormat::PlaceableWmf;
-    if (u32At(b, 0) == EMR_HEADER && u32At(b, 40) == EmfSignature)
-        return PictureFormat::Emf;
-    // META_HEADER: type 1 (memory) or 2 (disk), header size 9 words, version 0x100 or 0x300.
-    const quint16 type = u16At(b, 0);
-    const quint16 version = u16At(b, 4);
-    if ((type == 1 || type == 2) && u16At(b, 2) == 9 && (version == 0x0100 || version == 0x0300))
-        return PictureFormat::Wmf;
-    return PictureFormat::Unknown;
+    if (decodeImage)
+        return Picture(decodeImage(bytes));
+    if (decodeGraphic)
+        return Picture(decodeGraphic(bytes));
+    raise(InvalidPicture);
+}
+
+std::span<const RegisteredFormat> registeredFormats()
+{
+    return Formats;
+}
+
+const RegisteredFormat* findFormat(QByteArrayView head)
+{
+    const ByteReader reader(head.first(qMin(head.size(), SniffBytes)));
+    for (const RegisteredFormat& format : Formats) {
+        if (format.sniff(reader))
+            return &format;
+    }
+    return nullptr;
+}
+
+const RegisteredFormat* registeredFormat(PictureFormat format)
+{
+    for (const RegisteredFormat& registered : Formats) {
+        if (registered.format == format)
+            return &registered;
+    }
+    return nullptr;
+}
+
+PictureFormat sniffFormat(QByteArrayView head)
+{
+    const RegisteredFormat* format = findFormat(head);
+    return format ? format->format : PictureFormat::Unknown;
 }
 
 const char* formatName(PictureFormat format)
 {
-    switch (format) {
-    case PictureFormat::Bmp:
-        return "bmp";
-    case PictureFormat::Gif:
-        return "gif";
-    case PictureFormat::Jpeg:
-        return "jpeg";
-    case PictureFormat::Icon:
-        return "ico";
-    case PictureFormat::PlaceableWmf:
-    case PictureFormat::Wmf:
-        return "wmf";
-    case PictureFormat::Emf:
-        return "emf";
-    case PictureFormat::Unknown:
-        break;
-    }
-    return "unknown";
+    const RegisteredFormat* registered = registeredFormat(format);
+    return registered ? registered->name : "unknown";
 }
 
 } // namespace platform

@@ -1,12 +1,12 @@
 #include "picture_loader.h"
 
 #include "errors.h"
-#include "metafile/metafile.h"
 #include "picture_format.h"
-#include "raster/decoders.h"
 
 #include <QFile>
 #include <QFileInfo>
+
+#include <optional>
 
 namespace platform {
 
@@ -20,21 +20,10 @@ constexpr int FirstRows = 256;
 
 Picture decodePicture(QByteArrayView bytes)
 {
-    const PictureFormat format = sniffFormat(bytes.first(qMin<qsizetype>(bytes.size(), 64)));
-    switch (format) {
-    case PictureFormat::Unknown:
-        break;
-    case PictureFormat::PlaceableWmf:
-    case PictureFormat::Wmf:
-    case PictureFormat::Emf:
-        return Picture(metafile::loadMetafile(format, bytes));
-    case PictureFormat::Bmp:
-    case PictureFormat::Gif:
-    case PictureFormat::Jpeg:
-    case PictureFormat::Icon:
-        return Picture(raster::decode(format, bytes));
-    }
-    raise(InvalidPicture);
+    const RegisteredFormat* format = findFormat(bytes);
+    if (!format)
+        raise(InvalidPicture);
+    return format->decode(bytes);
 }
 
 Picture LoadPicture(const QString& path)
@@ -58,8 +47,11 @@ Picture LoadPicture(const QString& path)
 
     // Pictures that can be read as a stream show their top rows first and never hold the
     // file's bytes in memory beside their pixels.
-    if (auto picture = raster::openStreaming(sniffFormat(file.peek(64)), path, FirstRows))
-        return *std::move(picture);
+    const RegisteredFormat* format = findFormat(file.peek(SniffBytes));
+    if (format && format->openStream) {
+        if (std::optional<Picture> picture = format->openStream(path, FirstRows))
+            return *std::move(picture);
+    }
 
     // Decode straight from the mapped file where the system allows it; the mapping ends
     // with `file`, after the decoder has made its own pixels.

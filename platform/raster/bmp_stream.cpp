@@ -38,11 +38,8 @@ public:
 
     qint64 fileSize() const { return m_file.size(); }
 
-    void start(QImage& image)
-    {
-        m_pixels = image.bits();
-        m_bytesPerLine = image.bytesPerLine();
-    }
+    /// Takes the picture's pixels (Format_RGB32 of the layout's size), before any row is read.
+    void start(QImage image) { adopt(std::move(image)); }
 
     int rowsReady() const override { return m_ready; }
 
@@ -66,9 +63,9 @@ private:
     {
         const int stored = m_layout.topDown ? y : m_layout.height - 1 - y;
         const qint64 bytes = qint64(m_layout.width) * m_layout.bitCount / 8;
-        uchar* line = m_pixels + qsizetype(y) * m_bytesPerLine;
-        auto* out = reinterpret_cast<QRgb*>(line);
-        uchar* in = line + (qint64(m_layout.width) * 4 - bytes);
+        uchar* start = line(y);
+        auto* out = reinterpret_cast<QRgb*>(start);
+        uchar* in = start + (qint64(m_layout.width) * 4 - bytes);
         if (!m_file.seek(m_layout.offset + stored * m_layout.stride)
             || m_file.read(reinterpret_cast<char*>(in), bytes) != bytes)
             return false;
@@ -85,14 +82,12 @@ private:
     // A row the file no longer holds (it shrank since it was measured) shows black.
     void fill(int y)
     {
-        auto* out = reinterpret_cast<QRgb*>(m_pixels + qsizetype(y) * m_bytesPerLine);
+        auto* out = reinterpret_cast<QRgb*>(line(y));
         std::fill(out, out + m_layout.width, AlphaBits);
     }
 
     QFile m_file;
     PlainBitmap m_layout;
-    uchar* m_pixels = nullptr;
-    qsizetype m_bytesPerLine = 0;
     int m_ready = 0;
 };
 
@@ -104,11 +99,10 @@ std::optional<Picture> openPlainBmp(const QString& path, int firstRows)
     const std::optional<PlainBitmap> layout = rows->open();
     if (!layout)
         return std::nullopt;
-    QImage image = allocatePicture(layout->width, layout->height, QImage::Format_RGB32,
-                                   rows->fileSize());
-    rows->start(image);
+    rows->start(
+        allocatePicture(layout->width, layout->height, QImage::Format_RGB32, rows->fileSize()));
     rows->decodeMore(firstRows);
-    return Picture(std::move(image), std::move(rows));
+    return Picture(std::move(rows));
 }
 
 } // namespace platform::raster

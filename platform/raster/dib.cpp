@@ -590,6 +590,11 @@ Decoded decode(QByteArrayView info, Layout layout, QByteArrayView separateBits =
 
 } // namespace
 
+bool sniffBmp(ByteReader head)
+{
+    return head.u16() == BitmapFileType;
+}
+
 QImage decodeBmp(QByteArrayView file)
 {
     ByteReader r(file);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "../byte_reader.h"
+
 #include <QByteArrayView>
 #include <QImage>
 
@@ -15,6 +17,9 @@ inline constexpr quint32 BI_BITFIELDS = 3;
 inline constexpr quint32 BI_JPEG = 4;
 inline constexpr quint32 BI_PNG = 5;
 inline constexpr quint32 BI_ALPHABITFIELDS = 6;
+
+/// True when `head`, a file's first bytes, starts a BMP file (bfType "BM"); allocates nothing.
+bool sniffBmp(ByteReader head);
 
 /// Decodes a BMP file: BITMAPFILEHEADER, then a device-independent bitmap (see decodeDib()).
 /// Raises InvalidPicture when the bytes are not a readable bitmap, OutOfMemory when the

@@ -55,6 +55,12 @@ std::optional<QSize> screenOfEmptyFirstFrame(QByteArrayView file)
 
 } // namespace
 
+bool sniffGif(ByteReader head)
+{
+    const QByteArrayView signature = head.bytes(HeaderSize);
+    return signature == QByteArrayView("GIF87a") || signature == QByteArrayView("GIF89a");
+}
+
 QImage decodeGif(QByteArrayView file)
 {
     try {

@@ -1,9 +1,15 @@
 #pragma once
 
+#include "../byte_reader.h"
+
 #include <QByteArrayView>
 #include <QImage>
 
 namespace platform::raster {
+
+/// True when `head`, a file's first bytes, starts a GIF ("GIF87a" or "GIF89a"); allocates
+/// nothing.
+bool sniffGif(ByteReader head);
 
 /// Decodes the first frame of a GIF through Qt, on the file's logical screen; transparent
 /// pixels stay transparent. A first frame without pixels (zero width or height) gives the

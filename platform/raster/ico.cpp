@@ -119,6 +119,15 @@ std::vector<Entry> readDirectory(QByteArrayView file)
 
 } // namespace
 
+bool sniffIco(ByteReader head)
+{
+    const quint16 reserved = head.u16();
+    const quint16 type = head.u16();
+    const quint16 count = head.u16();
+    return reserved == 0 && (type == IconType || type == CursorType) && count > 0
+        && head.has(IconDirEntrySize);
+}
+
 QImage decodeIco(QByteArrayView file)
 {
     std::vector<Entry> entries = readDirectory(file);

@@ -1,9 +1,15 @@
 #pragma once
 
+#include "../byte_reader.h"
+
 #include <QByteArrayView>
 #include <QImage>
 
 namespace platform::raster {
+
+/// True when `head`, a file's first bytes, starts an icon or cursor directory: ICONDIR with at
+/// least one entry, and the first ICONDIRENTRY there; allocates nothing.
+bool sniffIco(ByteReader head);
 
 /// Decodes an icon or cursor file: of the pictures its directory lists, the largest (ties:
 /// the deepest colour, then the first listed) that decodes, measured by the picture's own

@@ -8,6 +8,11 @@
 
 namespace platform::raster {
 
+bool sniffJpeg(ByteReader head)
+{
+    return head.u8() == 0xFF && head.u8() == jpeg::SOI && head.u8() == 0xFF;
+}
+
 QImage decodeJpeg(QByteArrayView file)
 {
     QByteArray bytes = QByteArray::fromRawData(file.data(), file.size());

@@ -1,9 +1,15 @@
 #pragma once
 
+#include "../byte_reader.h"
+
 #include <QByteArrayView>
 #include <QImage>
 
 namespace platform::raster {
+
+/// True when `head`, a file's first bytes, starts a JPEG: the SOI marker, then the start of
+/// another marker; allocates nothing.
+bool sniffJpeg(ByteReader head);
 
 /// Decodes a JPEG through Qt (libjpeg-turbo: baseline, progressive, arithmetic, grey, CMYK
 /// and YCCK) with its EXIF orientation applied, so the size is the upright size. Refuses

@@ -169,19 +169,17 @@ public:
 
     /// Starts the decompression into `image` (Format_RGB32 of the header's size); false when
     /// libjpeg cannot.
-    bool start(QImage& image)
+    bool start(QImage image)
     {
-        m_pixels = image.bits();
-        m_bytesPerLine = image.bytesPerLine();
-        m_height = image.height();
+        adopt(std::move(image));
+        m_height = this->image().height();
         if (setjmp(m_error.jump))
             return false;
         m_cinfo.out_color_space = JCS_EXT_BGRX; // the byte order of Format_RGB32
         m_cinfo.dct_method = JDCT_ISLOW;
         jpeg_start_decompress(&m_cinfo);
-        return m_cinfo.output_width == JDIMENSION(image.width())
-            && m_cinfo.output_height == JDIMENSION(image.height())
-            && m_cinfo.output_components == 4;
+        return m_cinfo.output_width == JDIMENSION(this->image().width())
+            && m_cinfo.output_height == JDIMENSION(m_height) && m_cinfo.output_components == 4;
     }
 
     int rowsReady() const override { return m_ready; }
@@ -208,7 +206,7 @@ private:
             std::array<JSAMPROW, 16> rows{};
             const int n = qMin(stop - m_ready, int(rows.size()));
             for (int i = 0; i < n; ++i)
-                rows[size_t(i)] = m_pixels + qsizetype(m_ready + i) * m_bytesPerLine;
+                rows[size_t(i)] = line(m_ready + i);
             const JDIMENSION got = jpeg_read_scanlines(&m_cinfo, rows.data(), JDIMENSION(n));
             if (got == 0)
                 return false;
@@ -219,9 +217,10 @@ private:
 
     void fillRest()
     {
+        const qsizetype pixelsPerLine = image().bytesPerLine() / 4;
         for (int y = m_ready; y < m_height; ++y) {
-            auto* line = reinterpret_cast<QRgb*>(m_pixels + qsizetype(y) * m_bytesPerLine);
-            std::fill(line, line + m_bytesPerLine / 4, DamagedFill);
+            auto* out = reinterpret_cast<QRgb*>(line(y));
+            std::fill(out, out + pixelsPerLine, DamagedFill);
         }
         m_ready = m_height;
     }
@@ -243,8 +242,6 @@ private:
     ErrorManager m_error{};
     FileSource m_source{};
     bool m_created = false;
-    uchar* m_pixels = nullptr;
-    qsizetype m_bytesPerLine = 0;
     int m_height = 0;
     int m_ready = 0;
 };
@@ -283,11 +280,10 @@ Picture openJpeg(const QString& path, int firstRows)
     if (orientation != 1 || !direct)
         return Picture(decodeWhole(file));
 
-    QImage image = allocatePicture(width, height, QImage::Format_RGB32, file.size());
-    if (!rows->start(image))
+    if (!rows->start(allocatePicture(width, height, QImage::Format_RGB32, file.size())))
         raise(InvalidPicture);
     rows->decodeMore(firstRows);
-    return Picture(std::move(image), std::move(rows));
+    return Picture(std::move(rows));
 }
 
 } // namespace platform::raster

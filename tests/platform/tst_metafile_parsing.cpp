@@ -1,6 +1,5 @@
-// The metafile player's parsing pieces: the bounds-checked reader, the object table's slots,
-// and the decoding of 8-bit text by character set.
-#include "platform/byte_reader.h"
+// The metafile player's parsing pieces: the object table's slots and the decoding of 8-bit
+// text by character set.
 #include "platform/metafile/gdi_objects.h"
 #include "platform/metafile/object_table.h"
 #include "platform/metafile/text_decoding.h"
@@ -8,16 +7,10 @@
 #include <QTest>
 
 using namespace platform::metafile;
-using platform::ByteReader;
 
 class TestMetafileParsing : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void readerReadsLittleEndian();
-    void readerFailureIsSticky();
-    void readerTakeIsBoundedByItsSize();
-    void readerAtRejectsRangesOutside_data();
-    void readerAtRejectsRangesOutside();
     void objectTableFillsLowestFreeSlot();
     void objectTableIgnoresIndexesOutOfRange();
     void decodeCharset_data();
@@ -28,75 +21,6 @@ private Q_SLOTS:
     void colorRef_data();
     void colorRef();
 };
-
-void TestMetafileParsing::readerReadsLittleEndian()
-{
-    const QByteArray bytes = QByteArray::fromHex("0102"
-                                                 "fffe"
-                                                 "78563412"
-                                                 "0000803f");
-    ByteReader r(bytes);
-    QCOMPARE(r.u16(), quint16(0x0201));
-    QCOMPARE(r.i16(), qint16(-257));
-    QCOMPARE(r.u32(), quint32(0x12345678));
-    QCOMPARE(r.f32(), 1.0f);
-    QVERIFY(!r.failed());
-    QCOMPARE(r.remaining(), 0);
-}
-
-void TestMetafileParsing::readerFailureIsSticky()
-{
-    const QByteArray bytes = QByteArray::fromHex("010203");
-    ByteReader r(bytes);
-    QCOMPARE(r.u32(), quint32(0)); // three bytes are not enough
-    QVERIFY(r.failed());
-    // Even a read that would fit now fails, so a parser checks once at the end.
-    QCOMPARE(r.u8(), quint8(0));
-    QCOMPARE(r.remaining(), 0);
-    QVERIFY(r.bytes(1).isEmpty());
-}
-
-void TestMetafileParsing::readerTakeIsBoundedByItsSize()
-{
-    const QByteArray bytes = QByteArray::fromHex("11223344556677");
-    ByteReader r(bytes);
-    ByteReader record = r.take(2);
-    QCOMPARE(record.u16(), quint16(0x2211));
-    QCOMPARE(record.u8(), quint8(0)); // cannot read its neighbour
-    QVERIFY(record.failed());
-    QVERIFY(!r.failed());
-    QCOMPARE(r.u8(), quint8(0x33));
-    ByteReader tooLong = r.take(100);
-    QVERIFY(tooLong.failed());
-    QVERIFY(r.failed());
-}
-
-void TestMetafileParsing::readerAtRejectsRangesOutside_data()
-{
-    QTest::addColumn<quint64>("offset");
-    QTest::addColumn<quint64>("size");
-    QTest::addColumn<bool>("inside");
-    QTest::newRow("whole") << quint64(0) << quint64(8) << true;
-    QTest::newRow("tail") << quint64(6) << quint64(2) << true;
-    QTest::newRow("empty at end") << quint64(8) << quint64(0) << true;
-    QTest::newRow("one past the end") << quint64(7) << quint64(2) << false;
-    QTest::newRow("offset past the end") << quint64(9) << quint64(0) << false;
-    QTest::newRow("size wraps around") << quint64(4) << ~quint64(0) << false;
-    QTest::newRow("offset wraps around") << ~quint64(0) << quint64(2) << false;
-}
-
-void TestMetafileParsing::readerAtRejectsRangesOutside()
-{
-    QFETCH(quint64, offset);
-    QFETCH(quint64, size);
-    QFETCH(bool, inside);
-    const QByteArray bytes(8, 'x');
-    const ByteReader r(bytes);
-    const ByteReader part = r.at(offset, size);
-    QCOMPARE(!part.failed(), inside);
-    if (inside)
-        QCOMPARE(part.size(), qsizetype(size));
-}
 
 void TestMetafileParsing::objectTableFillsLowestFreeSlot()
 {

@@ -1,5 +1,6 @@
 // The picture loader: formats recognised by content, sizes, and every way a file can fail.
 #include "support/fixtures.h"
+#include "support/metafile_writer.h"
 
 #include "platform/errors.h"
 #include "platform/picture_format.h"
@@ -9,11 +10,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
+
 #include <sys/stat.h>
 
 using namespace platform;
 
 Q_DECLARE_METATYPE(platform::PictureFormat)
+Q_DECLARE_METATYPE(platform::Picture::Kind)
 
 class TestPictureLoader : public QObject {
     Q_OBJECT
@@ -21,6 +25,10 @@ private Q_SLOTS:
     void initTestCase();
     void sniff_data();
     void sniff();
+    void formatsAreRegisteredOnce_data();
+    void formatsAreRegisteredOnce();
+    void everyFormatDecodesASmallFile_data();
+    void everyFormatDecodesASmallFile();
     void loadsGeneratedFiles_data();
     void loadsGeneratedFiles();
     void gifTransparencyIsKept();
@@ -46,22 +54,46 @@ void TestPictureLoader::sniff_data()
     QTest::addColumn<QByteArray>("head");
     QTest::addColumn<PictureFormat>("expected");
     QTest::newRow("bmp") << QByteArray("BM\x36\0\0\0", 6) << PictureFormat::Bmp;
+    QTest::newRow("bmp signature alone") << QByteArray("BM") << PictureFormat::Bmp;
+    QTest::newRow("bmp with a head longer than a sniff reads")
+        << QByteArray("BM") + QByteArray(200, '\0') << PictureFormat::Bmp;
+    QTest::newRow("bmp in lower case") << QByteArray("bm\x36\0", 4) << PictureFormat::Unknown;
+    QTest::newRow("bmp cut to one byte") << QByteArray("B") << PictureFormat::Unknown;
     QTest::newRow("gif87a") << QByteArray("GIF87a") << PictureFormat::Gif;
     QTest::newRow("gif89a") << QByteArray("GIF89a\1\0") << PictureFormat::Gif;
     QTest::newRow("gif without version") << QByteArray("GIF8") << PictureFormat::Unknown;
+    QTest::newRow("gif of an unknown version") << QByteArray("GIF88a") << PictureFormat::Unknown;
     QTest::newRow("jpeg") << QByteArray("\xFF\xD8\xFF\xE0", 4) << PictureFormat::Jpeg;
     QTest::newRow("jpeg SOI alone") << QByteArray("\xFF\xD8", 2) << PictureFormat::Unknown;
+    QTest::newRow("jpeg SOI and no marker")
+        << QByteArray("\xFF\xD8\x00\xE0", 4) << PictureFormat::Unknown;
+    QTest::newRow("jpeg EOI first") << QByteArray("\xFF\xD9\xFF\xD8", 4) << PictureFormat::Unknown;
     QTest::newRow("icon") << QByteArray("\0\0\1\0\1\0", 6) + QByteArray(16, '\0')
                           << PictureFormat::Icon;
     QTest::newRow("cursor") << QByteArray("\0\0\2\0\1\0", 6) + QByteArray(16, '\0')
                             << PictureFormat::Icon;
     QTest::newRow("icon with no entries")
         << QByteArray("\0\0\1\0\0\0", 6) + QByteArray(16, '\0') << PictureFormat::Unknown;
+    QTest::newRow("icon cut inside its first entry")
+        << QByteArray("\0\0\1\0\1\0", 6) + QByteArray(15, '\0') << PictureFormat::Unknown;
+    QTest::newRow("icon of type 3")
+        << QByteArray("\0\0\3\0\1\0", 6) + QByteArray(16, '\0') << PictureFormat::Unknown;
+    QTest::newRow("icon with a reserved word set")
+        << QByteArray("\0\1\1\0\1\0", 6) + QByteArray(16, '\0') << PictureFormat::Unknown;
     QTest::newRow("placeable wmf")
         << QByteArray("\xD7\xCD\xC6\x9A", 4) << PictureFormat::PlaceableWmf;
+    QTest::newRow("placeable key cut short")
+        << QByteArray("\xD7\xCD\xC6", 3) << PictureFormat::Unknown;
     QTest::newRow("standard wmf") << QByteArray("\1\0\x09\0\0\x03", 6) << PictureFormat::Wmf;
+    QTest::newRow("standard wmf on disk, version 1")
+        << QByteArray("\2\0\x09\0\0\x01", 6) << PictureFormat::Wmf;
     QTest::newRow("wmf with odd header size")
         << QByteArray("\1\0\x0A\0\0\x03", 6) << PictureFormat::Unknown;
+    QTest::newRow("wmf of type 3") << QByteArray("\3\0\x09\0\0\x03", 6) << PictureFormat::Unknown;
+    QTest::newRow("wmf of version 2")
+        << QByteArray("\1\0\x09\0\0\x02", 6) << PictureFormat::Unknown;
+    QTest::newRow("wmf cut before its version")
+        << QByteArray("\1\0\x09\0", 4) << PictureFormat::Unknown;
     QByteArray emf(44, '\0');
     emf[0] = 1;
     emf.replace(40, 4, " EMF");
@@ -69,6 +101,10 @@ void TestPictureLoader::sniff_data()
     QByteArray noSignature = emf;
     noSignature.replace(40, 4, "XEMF");
     QTest::newRow("emf without signature") << noSignature << PictureFormat::Unknown;
+    QTest::newRow("emf cut inside its signature") << emf.left(43) << PictureFormat::Unknown;
+    QByteArray notHeader = emf;
+    notHeader[0] = 2;
+    QTest::newRow("emf signature after another record") << notHeader << PictureFormat::Unknown;
     QTest::newRow("png") << QByteArray("\x89PNG\r\n\x1A\n", 8) << PictureFormat::Unknown;
     QTest::newRow("text") << QByteArray("hello") << PictureFormat::Unknown;
     QTest::newRow("empty") << QByteArray() << PictureFormat::Unknown;
@@ -78,7 +114,166 @@ void TestPictureLoader::sniff()
 {
     QFETCH(QByteArray, head);
     QFETCH(PictureFormat, expected);
+    // The expected format's sniff takes the head, and every other registered format's refuses it.
+    for (const RegisteredFormat& registered : registeredFormats()) {
+        const bool takes = registered.sniff(ByteReader(head));
+        QVERIFY2(takes == (registered.format == expected),
+                 qPrintable(
+                     u"the sniff of %1 (key %2) says %3"_qs.arg(QLatin1StringView(registered.name))
+                         .arg(int(registered.format))
+                         .arg(takes)));
+    }
     QCOMPARE(sniffFormat(head), expected);
+}
+
+void TestPictureLoader::formatsAreRegisteredOnce_data()
+{
+    QTest::addColumn<PictureFormat>("format");
+    QTest::addColumn<int>("entries");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("bmp") << PictureFormat::Bmp << 1 << u"bmp"_qs;
+    QTest::newRow("gif") << PictureFormat::Gif << 1 << u"gif"_qs;
+    QTest::newRow("jpeg") << PictureFormat::Jpeg << 1 << u"jpeg"_qs;
+    QTest::newRow("icon") << PictureFormat::Icon << 1 << u"ico"_qs;
+    QTest::newRow("placeable wmf") << PictureFormat::PlaceableWmf << 1 << u"wmf"_qs;
+    QTest::newRow("standard wmf") << PictureFormat::Wmf << 1 << u"wmf"_qs;
+    QTest::newRow("emf") << PictureFormat::Emf << 1 << u"emf"_qs;
+    QTest::newRow("unknown") << PictureFormat::Unknown << 0 << u"unknown"_qs;
+}
+
+void TestPictureLoader::formatsAreRegisteredOnce()
+{
+    QFETCH(PictureFormat, format);
+    QFETCH(int, entries);
+    QFETCH(QString, name);
+    const auto formats = registeredFormats();
+    QCOMPARE(std::count_if(formats.begin(), formats.end(),
+                           [&](const RegisteredFormat& f) { return f.format == format; }),
+             entries);
+    QCOMPARE(registeredFormat(format) != nullptr, entries == 1);
+    QCOMPARE(QString::fromLatin1(formatName(format)), name);
+}
+
+namespace {
+
+struct Sample {
+    const char* row = nullptr;
+    QByteArray bytes;
+    QSize size; ///< at 96 dpi
+    Picture::Kind kind = Picture::Kind::None;
+};
+
+QImage solidRed(int width, int height, QImage::Format format = QImage::Format_RGB32)
+{
+    QImage image(width, height, format);
+    image.fill(Qt::red);
+    return image;
+}
+
+// A small file of `format`, written here, whose picture is red in its middle; no row where
+// the test has no writer for the format yet.
+Sample sampleOf(PictureFormat format)
+{
+    constexpr int BS_SOLID = 0;
+    const QColor red(Qt::red);
+    switch (format) {
+    case PictureFormat::Bmp:
+        return {"bmp", testing::encodeWithQt(solidRed(5, 3), "bmp"), {5, 3}, Picture::Kind::Raster};
+    case PictureFormat::Gif: {
+        QImage indexed(4, 2, QImage::Format_Indexed8);
+        indexed.setColorTable({qRgb(255, 0, 0)});
+        indexed.fill(0);
+        return {"gif", testing::encodeGif(indexed), {4, 2}, Picture::Kind::Raster};
+    }
+    case PictureFormat::Jpeg:
+        return {"jpeg",
+                testing::encodeWithQt(solidRed(16, 8), "jpeg", 90),
+                {16, 8},
+                Picture::Kind::Raster};
+    case PictureFormat::Icon:
+        return {"icon",
+                testing::encodeWithQt(solidRed(16, 16, QImage::Format_ARGB32), "ico"),
+                {16, 16},
+                Picture::Kind::Raster};
+    case PictureFormat::PlaceableWmf:
+        return {"placeable wmf",
+                testing::WmfWriter(QRect(0, 0, 720, 360), 1440)
+                    .createBrush(BS_SOLID, red)
+                    .selectObject(0)
+                    .rectangle(0, 0, 720, 360)
+                    .finish(),
+                {48, 24},
+                Picture::Kind::Vector};
+    case PictureFormat::Wmf:
+        return {"standard wmf",
+                testing::WmfWriter({}, 0, false)
+                    .setWindowOrg(0, 0)
+                    .setWindowExt(48, 24)
+                    .createBrush(BS_SOLID, red)
+                    .selectObject(0)
+                    .rectangle(0, 0, 48, 24)
+                    .finish(),
+                {48, 24},
+                Picture::Kind::Vector};
+    case PictureFormat::Emf:
+        return {"emf",
+                testing::EmfWriter(QRect(0, 0, 1270, 635))
+                    .createBrush(1, BS_SOLID, red)
+                    .selectObject(1)
+                    .rectangle(0, 0, 48, 24)
+                    .finish(),
+                {48, 24},
+                Picture::Kind::Vector};
+    case PictureFormat::Unknown:
+        break;
+    }
+    return {};
+}
+
+} // namespace
+
+void TestPictureLoader::everyFormatDecodesASmallFile_data()
+{
+    QTest::addColumn<PictureFormat>("format");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<Picture::Kind>("kind");
+    for (const RegisteredFormat& registered : registeredFormats()) {
+        const Sample sample = sampleOf(registered.format);
+        QTest::addRow("%s", sample.row ? sample.row : registered.name)
+            << registered.format << sample.bytes << sample.size << sample.kind;
+    }
+}
+
+void TestPictureLoader::everyFormatDecodesASmallFile()
+{
+    QFETCH(PictureFormat, format);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QSize, size);
+    QFETCH(Picture::Kind, kind);
+    QVERIFY2(!bytes.isEmpty(), "a registered format that this test writes no file of");
+    QCOMPARE(sniffFormat(bytes), format);
+    const QString path = testing::writeFile(m_dir.path(), u"sample"_qs, bytes);
+    // From memory through the whole decode; from a file through the stream where there is one.
+    QList<Picture> pictures;
+    try {
+        pictures = {decodePicture(bytes), LoadPicture(path)};
+    } catch (const Error& e) {
+        QFAIL(qPrintable(u"refused: "_qs + e.description()));
+    }
+    for (const Picture& picture : std::as_const(pictures)) {
+        QCOMPARE(picture.kind(), kind);
+        QCOMPARE(picture.pixelSize(96, 96), size);
+        QImage canvas(size, QImage::Format_ARGB32);
+        canvas.fill(Qt::white);
+        {
+            QPainter painter(&canvas);
+            picture.paint(painter, QRectF(canvas.rect()));
+        }
+        const QRgb middle = canvas.pixel(size.width() / 2, size.height() / 2);
+        QVERIFY2(qRed(middle) > 230 && qGreen(middle) < 25 && qBlue(middle) < 25,
+                 qPrintable(u"middle pixel #%1"_qs.arg(middle, 8, 16, QChar(u'0'))));
+    }
 }
 
 void TestPictureLoader::loadsGeneratedFiles_data()

@@ -95,6 +95,32 @@ QByteArray plainBmp(const QImage& image, int bits, bool topDown, bool bitfields 
     return dib.file();
 }
 
+// Pending rows that paint row y in red y * 10, one row at a time, into pixels that start black.
+class NumberedRows final : public PendingRows {
+public:
+    NumberedRows(int width, int height)
+    {
+        QImage image(width, height, QImage::Format_RGB32);
+        image.fill(Qt::black);
+        adopt(std::move(image));
+    }
+
+    int rowsReady() const override { return m_ready; }
+
+    bool decodeMore(int rows) override
+    {
+        const int stop = qMin(image().height(), m_ready + rows);
+        for (; m_ready < stop; ++m_ready) {
+            auto* out = reinterpret_cast<QRgb*>(line(m_ready));
+            std::fill(out, out + image().width(), qRgb(m_ready * 10, 0, 0));
+        }
+        return m_ready < image().height();
+    }
+
+private:
+    int m_ready = 0;
+};
+
 } // namespace
 
 class TestStreaming : public QObject {
@@ -111,6 +137,8 @@ private Q_SLOTS:
     void jpegStructure_data();
     void jpegStructure();
     void uprightJpegIsDecodedWhole();
+    void pendingRowsNeverWriteIntoACopy();
+    void pendingRowsWithoutPixelsAreNoPicture();
 
 private:
     QString write(const QString& name, const QByteArray& bytes)
@@ -298,6 +326,32 @@ void TestStreaming::uprightJpegIsDecodedWhole()
         write(u"turned.jpg"_qs, testing::jpegWithOrientation(wide, 6)));
     QVERIFY(picture.isComplete());
     QCOMPARE(picture.pixelSize(96, 96), QSize(100, 300));
+}
+
+void TestStreaming::pendingRowsNeverWriteIntoACopy()
+{
+    auto rows = std::make_shared<NumberedRows>(3, 4);
+    rows->decodeMore(1);
+    const QImage early = rows->image(); // a reader's copy, taken while rows are still due
+    const Picture picture(rows);
+    QCOMPARE(picture.kind(), Picture::Kind::Raster);
+    QCOMPARE(picture.rowsReady(), 1);
+    QVERIFY(!picture.isComplete());
+    QCOMPARE(picture.image().pixel(2, 3), qRgb(30, 0, 0));
+    QVERIFY(picture.isComplete());
+    // The rows written since went to the picture's own pixels, never into the copy.
+    QCOMPARE(early.pixel(2, 0), qRgb(0, 0, 0));
+    QCOMPARE(early.pixel(2, 3), qRgb(0, 0, 0));
+    QCOMPARE(picture.image().pixel(0, 1), qRgb(10, 0, 0));
+}
+
+void TestStreaming::pendingRowsWithoutPixelsAreNoPicture()
+{
+    QVERIFY(Picture(std::shared_ptr<PendingRows>()).isNull());
+    const Picture unsized(std::make_shared<NumberedRows>(0, 0));
+    QVERIFY(unsized.isNull());
+    QVERIFY(unsized.isComplete());
+    QCOMPARE(unsized.pixelSize(96, 96), QSize(0, 0));
 }
 
 QTEST_MAIN(TestStreaming)
