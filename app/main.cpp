@@ -1,3 +1,4 @@
+#include "interface_style.h"
 #include "main_window.h"
 
 #include "platform/application.h"
@@ -9,9 +10,7 @@ int main(int argc, char* argv[])
 {
     platform::Application app(argc, argv);
     platform::keepNoSettings();
-    // The interface speaks Japanese: its texts use a Japanese face directly rather than a
-    // Latin one with per-glyph fallback.
-    QApplication::setFont(platform::fontFor(QStringLiteral("MS UI Gothic"), 9));
+    useInterfaceLook();
 
     MDIForm1 frame;
     platform::runUnhandled([&] { frame.MDIForm_Load(); });

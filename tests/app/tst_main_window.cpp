@@ -3,6 +3,7 @@
 #include "support/recording_printer.h"
 
 #include "app/client_area.h"
+#include "app/interface_style.h"
 #include "app/main_window.h"
 #include "platform/command_line.h"
 #include "platform/common_dialog.h"
@@ -41,6 +42,7 @@ private Q_SLOTS:
     void initTestCase();
     void cleanup();
     void designProperties();
+    void interfaceLook();
     void fileMenuIsExactlyTheTable();
     void dialogFilters_data();
     void dialogFilters();
@@ -81,6 +83,21 @@ void TestMainWindow::designProperties()
     QCOMPARE(frame.clientArea()->size(), QSize(312, 213));
     QCOMPARE(frame.windowState(), Qt::WindowNoState);
     QVERIFY(!frame.hasForm1());
+}
+
+void TestMainWindow::interfaceLook()
+{
+    // The interface face is the Japanese one, hinted by its own instructions; the style makes
+    // no icons for the controls the frame never shows (making them loads the toolkit's
+    // image-format plug-ins: the end-to-end test checks that none is loaded).
+    useInterfaceLook();
+    QCOMPARE(QApplication::font().hintingPreference(), QFont::PreferFullHinting);
+    QCOMPARE(QFontInfo(QApplication::font()).family(), u"IPAPGothic"_qs);
+    QCOMPARE(QFontInfo(QApplication::font()).pointSizeF(), 9.0);
+    for (const auto icon : {QStyle::SP_ToolBarHorizontalExtensionButton, QStyle::SP_TitleBarCloseButton,
+                            QStyle::SP_TitleBarMinButton, QStyle::SP_TitleBarMenuButton})
+        QVERIFY(QApplication::style()->standardIcon(icon).isNull());
+    QVERIFY(!QApplication::style()->standardIcon(QStyle::SP_DialogOkButton).isNull());
 }
 
 void TestMainWindow::fileMenuIsExactlyTheTable()

@@ -38,6 +38,11 @@ expect_eq "picture left" "$px" "$fx"
 client_top=$((fy + fh - 213))
 expect_eq "picture top = client area top" "$py" "$client_top"
 expect_eq "right of the picture" "$(pixel_at "$WORK/picture.png" $((px + 123)) $((py + 10)))" "$grey"
+# Up to the first picture on screen nothing of the toolkit's image-format plug-ins is loaded:
+# the program's own decoders read the picture.
+if grep -q "plugins/imageformats/\|plugins/iconengines/" "/proc/$pid/maps"; then
+    fail "a plug-in the first picture does not need was loaded: $(grep -o 'plugins/[a-z]*/[^ ]*' "/proc/$pid/maps" | sort -u | tr '\n' ' ')"
+fi
 expect_eq "below the picture" "$(pixel_at "$WORK/picture.png" $((px + 10)) $((py + 45)))" "$grey"
 kill "$pid"; wait "$pid" 2>/dev/null || true
 
