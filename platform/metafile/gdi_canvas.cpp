@@ -441,6 +441,20 @@ void GdiCanvas::restoreDc(int which)
     m_clipApplied = false;
 }
 
+void GdiCanvas::select(const GdiObject& object)
+{
+    if (const auto* pen = std::get_if<GdiPen>(&object))
+        selectPen(*pen);
+    else if (const auto* brush = std::get_if<GdiBrush>(&object))
+        selectBrush(*brush);
+    else if (const auto* font = std::get_if<GdiFont>(&object))
+        selectFont(*font);
+    else if (const auto* palette = std::get_if<GdiPalette>(&object))
+        selectPalette(*palette);
+    else if (const auto* region = std::get_if<GdiRegion>(&object))
+        selectClipRegion(region->path, RGN_COPY, false);
+}
+
 // ------------------------------------------------------------------------- drawing state
 
 bool GdiCanvas::usable()

@@ -110,6 +110,9 @@ public:
     void selectBrush(const GdiBrush& brush) { m_dc.brush = brush; }
     void selectFont(const GdiFont& font) { m_dc.font = font; }
     void selectPalette(const GdiPalette& palette) { m_dc.palette = palette; }
+    /// Selects a pen, brush, font or palette; a region (WMF) becomes the clip region, in
+    /// logical units. An empty slot's object changes nothing.
+    void select(const GdiObject& object);
 
     // Drawing, in logical units
     void moveTo(QPointF p);
