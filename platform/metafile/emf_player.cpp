@@ -190,6 +190,9 @@ void EmfPlayer::play(QByteArrayView records)
 
 void EmfPlayer::play(MetafileRecord& record)
 {
+    // A record shorter than its type's fixed part is damaged: it draws nothing.
+    if (record.shortened)
+        return;
     ByteReader& r = record.reader;
     switch (record.family()) {
     case RecordFamily::State:
@@ -285,16 +288,12 @@ void EmfPlayer::playState(quint32 type, ByteReader& r)
         dc.miterLimit = r.u32();
         break;
     case EMR_SETWORLDTRANSFORM: {
-        const QTransform xform = readXForm(r);
-        if (!r.failed())
-            c.setWorldTransform(xform);
+        c.setWorldTransform(readXForm(r));
         break;
     }
     case EMR_MODIFYWORLDTRANSFORM: {
         const QTransform xform = readXForm(r);
-        const quint32 mode = r.u32();
-        if (!r.failed())
-            c.modifyWorldTransform(xform, mode);
+        c.modifyWorldTransform(xform, r.u32());
         break;
     }
     case EMR_SAVEDC:
@@ -376,9 +375,7 @@ void EmfPlayer::playFigure(quint32 type, ByteReader& r)
         break;
     case EMR_SETPIXELV: {
         const QPointF p = readPointL(r);
-        const QColor color = colorFromRef(r.u32(), &c.dc().palette);
-        if (!r.failed())
-            c.setPixel(p, color);
+        c.setPixel(p, colorFromRef(r.u32(), &c.dc().palette));
         break;
     }
     case EMR_RECTANGLE:
@@ -391,8 +388,7 @@ void EmfPlayer::playFigure(quint32 type, ByteReader& r)
         const QRectF box = readRectL(r);
         const double w = r.i32();
         const double h = r.i32();
-        if (!r.failed())
-            c.roundRect(box, QSizeF(w, h));
+        c.roundRect(box, QSizeF(w, h));
         break;
     }
     case EMR_ARC:
@@ -406,8 +402,7 @@ void EmfPlayer::playFigure(quint32 type, ByteReader& r)
         const double radius = r.u32();
         const double start = r.f32();
         const double sweep = r.f32();
-        if (!r.failed())
-            c.angleArc(center, radius, start, sweep);
+        c.angleArc(center, radius, start, sweep);
         break;
     }
     case EMR_FILLRGN:
@@ -584,8 +579,6 @@ void EmfPlayer::arc(quint32 type, ByteReader& r)
     const QRectF box = readRectL(r);
     const QPointF start = readPointL(r);
     const QPointF end = readPointL(r);
-    if (r.failed())
-        return;
     const ArcKind kind = type == EMR_ARC ? ArcKind::Arc
         : type == EMR_ARCTO              ? ArcKind::ArcTo
         : type == EMR_CHORD              ? ArcKind::Chord
@@ -643,8 +636,7 @@ void EmfPlayer::createPen(ByteReader& r)
     pen.width = std::abs(double(r.i32()));
     r.i32(); // the y of the width point is not used
     pen.color = colorFromRef(r.u32(), &m_canvas.dc().palette);
-    if (!r.failed())
-        m_objects.set(index, std::move(pen));
+    m_objects.set(index, std::move(pen));
 }
 
 void EmfPlayer::createBrush(ByteReader& r)
@@ -656,8 +648,7 @@ void EmfPlayer::createBrush(ByteReader& r)
     b.hatch = int(r.u32());
     if (b.style != BS_SOLID && b.style != BS_NULL && b.style != BS_HATCHED)
         b.style = BS_SOLID;
-    if (!r.failed())
-        m_objects.set(index, std::move(b));
+    m_objects.set(index, std::move(b));
 }
 
 void EmfPlayer::createPalette(ByteReader& r)
@@ -696,8 +687,6 @@ void EmfPlayer::createFont(ByteReader& r)
     r.u8();
     f.pitchAndFamily = r.u8();
     const QByteArrayView face = r.bytes(64);
-    if (r.failed())
-        return;
     QString name;
     for (qsizetype i = 0; i + 1 < face.size(); i += 2) {
         const char16_t unit = char16_t(quint8(face[i]) | (quint8(face[i + 1]) << 8));
@@ -723,8 +712,6 @@ void EmfPlayer::createExtPen(ByteReader& r)
     pen.color = colorFromRef(r.u32(), &m_canvas.dc().palette);
     r.u32(); // hatch
     const quint32 entries = r.u32();
-    if (r.failed())
-        return;
     pen.geometric = (pen.style & PS_GEOMETRIC) != 0;
     // Cosmetic pens are one pixel wide whatever their width says.
     pen.width = pen.geometric ? width : 0;
@@ -746,8 +733,6 @@ void EmfPlayer::createDibBrush(quint32 type, ByteReader& r)
     const quint32 cbBmi = r.u32();
     const quint32 offBits = r.u32();
     const quint32 cbBits = r.u32();
-    if (r.failed())
-        return;
     GdiBrush b;
     b.style = BS_DIBPATTERNPT;
     b.monochrome = type == EMR_CREATEMONOBRUSH;
@@ -870,8 +855,6 @@ void EmfPlayer::blt(quint32 type, ByteReader& r)
         cxSrc = r.i32();
         cySrc = r.i32();
     }
-    if (r.failed())
-        return;
     const QRectF box(xDest, yDest, cxDest, cyDest);
     if (cbBmi == 0) {
         if (type == EMR_BITBLT || type == EMR_STRETCHBLT)
@@ -942,8 +925,6 @@ void EmfPlayer::dibits(bool stretch, ByteReader& r)
         cxDest = r.i32();
         cyDest = r.i32();
     }
-    if (r.failed())
-        return;
     const QRectF box(xDest, yDest, cxDest, cyDest);
     if (cbBmi == 0) {
         if (stretch)

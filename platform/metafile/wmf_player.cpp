@@ -204,9 +204,10 @@ void WmfPlayer::play(MetafileRecord& record)
 {
     const auto function = quint16(record.type);
     ByteReader& r = record.reader;
-    if (!record.kind) {
-        // Creation records we do not know still take a slot of the object table, so the
-        // indexes of later objects stay right ([MS-WMF] 2.3.4).
+    if (!record.kind || record.shortened) {
+        // Records we do not know draw nothing, nor do records shorter than their type's
+        // fixed part. If they create an object, they still take a slot of the object table,
+        // so that the indexes of later objects stay right ([MS-WMF] 2.3.4).
         if (createsObject(function))
             m_objects.add(std::monostate{});
         return;
@@ -385,9 +386,7 @@ void WmfPlayer::playFigure(quint16 function, ByteReader& r)
         break;
     case META_SETPIXEL: {
         const QColor color = colorFromRef(r.u32(), &c.dc().palette);
-        const QPointF p = readYX(r);
-        if (!r.failed())
-            c.setPixel(p, color);
+        c.setPixel(readYX(r), color);
         break;
     }
     case META_FILLREGION:
@@ -440,8 +439,7 @@ void WmfPlayer::playBitmap(quint16 function, quint64 size, ByteReader& r)
         const double h = r.i16();
         const double w = r.i16();
         const QPointF at = readYX(r);
-        if (!r.failed())
-            m_canvas.patBlt(QRectF(at, QSizeF(w, h)), rop);
+        m_canvas.patBlt(QRectF(at, QSizeF(w, h)), rop);
         break;
     }
     case META_BITBLT:
@@ -464,8 +462,6 @@ void WmfPlayer::arc(quint16 function, ByteReader& r)
     const QPointF end = readYX(r);
     const QPointF start = readYX(r);
     const QRectF box = readRectBRTL(r);
-    if (r.failed())
-        return;
     const ArcKind kind = function == META_ARC
         ? ArcKind::Arc
         : (function == META_CHORD ? ArcKind::Chord : ArcKind::Pie);
@@ -501,7 +497,7 @@ void WmfPlayer::region(quint16 function, ByteReader& r)
         const GdiBrush* b = m_objects.find<GdiBrush>(r.u16());
         const double h = r.i16();
         const double w = r.i16();
-        if (reg && b && !r.failed())
+        if (reg && b)
             m_canvas.frameRegion(reg->path, *b, QSizeF(w, h), false);
         break;
     }
@@ -626,8 +622,6 @@ void WmfPlayer::bitBlt(quint16 function, quint64 size, ByteReader& r)
     const double h = r.i16();
     const double w = r.i16();
     const QPointF dest = readYX(r);
-    if (r.failed())
-        return;
     const QRectF box(dest, QSizeF(w, h));
     if (noBitmap) {
         m_canvas.patBlt(box, rop);
@@ -669,8 +663,6 @@ void WmfPlayer::dibits(quint16 function, ByteReader& r)
     const double h = r.i16();
     const double w = r.i16();
     const QPointF dest = readYX(r);
-    if (r.failed())
-        return;
     if (function != META_STRETCHDIB) {
         srcW = w;
         srcH = h;
@@ -773,6 +765,8 @@ std::optional<WmfHeader> standardWmfFrame(QByteArrayView data, qsizetype records
     std::optional<QPointF> org;
     std::optional<QPointF> ext;
     while (std::optional<MetafileRecord> record = records.next()) {
+        if (record->shortened)
+            continue;
         if (record->type == META_SETWINDOWORG)
             org = readYX(record->reader);
         else if (record->type == META_SETWINDOWEXT)

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QColor>
+#include <QImage>
 #include <QPoint>
 #include <QRect>
 #include <QString>
@@ -32,6 +33,12 @@ public:
 private:
     QByteArray m_data;
 };
+
+/// The picture `file` at its own size at `dpi`, through the loader, on white (RGB32).
+QImage renderPicture(const QByteArray& file, double dpi = 96);
+
+/// True when `a` and `b` differ by at most `tolerance` in each of red, green and blue.
+bool nearColor(const QColor& a, const QColor& b, int tolerance = 24);
 
 /// A packed DIB (BITMAPINFOHEADER, no colour table, pixels) of `pixels` rows top row first,
 /// `bitCount` 24 or 32; bottom-up unless `topDown`.
