@@ -1,5 +1,6 @@
 #include "gdi_canvas.h"
 
+#include "geometry.h"
 #include "platform/fonts.h"
 #include "text_decoding.h"
 
@@ -20,7 +21,6 @@ namespace platform::metafile {
 
 namespace {
 
-constexpr double MmPerInch = 25.4;
 // Font sizes above this many device pixels draw nothing useful and cost a lot.
 constexpr double MaxFontPixels = 20000;
 // The least ink of a pen thinner than a pixel, so that it never vanishes.
@@ -28,31 +28,6 @@ constexpr double MinThinPenInk = 0.15;
 constexpr double HairlineHimetric = 1.5;
 // Glyphs in the standard Macintosh order that TrueType faces begin with.
 constexpr char16_t StandardGlyphCount = 258;
-
-bool finite(const QTransform& t)
-{
-    return std::isfinite(t.m11()) && std::isfinite(t.m12()) && std::isfinite(t.m21())
-        && std::isfinite(t.m22()) && std::isfinite(t.dx()) && std::isfinite(t.dy())
-        && std::isfinite(t.determinant()) && std::abs(t.determinant()) > 1e-18;
-}
-
-// Length of the image of a unit vector along x (or y) under the linear part of `t`.
-double xScale(const QTransform& t)
-{
-    return std::hypot(t.m11(), t.m12());
-}
-
-double yScale(const QTransform& t)
-{
-    return std::hypot(t.m21(), t.m22());
-}
-
-QPainterPath rectPath(const QRectF& box)
-{
-    QPainterPath path;
-    path.addRect(box.normalized());
-    return path;
-}
 
 // Degrees, in [0, 360).
 double normalizedDegrees(double a)
@@ -261,7 +236,7 @@ QPainterPath snappedToPixels(const QPainterPath& path)
 GdiCanvas::GdiCanvas(QPainter& painter, const QRectF& target, const DeviceMapping& mapping)
     : m_painter(painter)
     , m_target(target)
-    , m_mapping(mapping)
+    , m_device(mapping)
     , m_painterBase(painter.transform())
 {
     if (const QPaintDevice* device = painter.device())
@@ -281,146 +256,11 @@ GdiCanvas::~GdiCanvas()
 
 const QTransform& GdiCanvas::toTarget()
 {
-    if (m_toTargetValid)
-        return m_toTarget;
-    double sx = 1;
-    double sy = 1;
-    const double ex = m_dc.windowExt.x();
-    const double ey = m_dc.windowExt.y();
-    int mode = m_dc.mapMode;
-    if (mode == MM_TEXT && m_mapping.scaledTextMode)
-        mode = MM_ANISOTROPIC;
-    // Units of the fixed mapping modes, in millimetres; y grows upwards in all of them.
-    double mm = 0;
-    switch (mode) {
-    case MM_LOMETRIC:
-        mm = 0.1;
-        break;
-    case MM_HIMETRIC:
-        mm = 0.01;
-        break;
-    case MM_LOENGLISH:
-        mm = 0.01 * MmPerInch;
-        break;
-    case MM_HIENGLISH:
-        mm = 0.001 * MmPerInch;
-        break;
-    case MM_TWIPS:
-        mm = MmPerInch / 1440;
-        break;
-    case MM_ISOTROPIC:
-    case MM_ANISOTROPIC:
-        sx = m_dc.viewportExt.x() / ex;
-        sy = m_dc.viewportExt.y() / ey;
-        if (mode == MM_ISOTROPIC) {
-            // The smaller scale on both axes, each keeping its sign.
-            const double s = std::min(std::abs(sx), std::abs(sy));
-            sx = std::copysign(s, sx);
-            sy = std::copysign(s, sy);
-        }
-        break;
-    default:
-        break;
+    if (!m_toTargetValid) {
+        m_toTarget = m_dc.mapping.toTarget(m_device);
+        m_toTargetValid = true;
     }
-    if (mm > 0) {
-        sx = mm * m_mapping.unitsPerMmX;
-        sy = -mm * m_mapping.unitsPerMmY;
-    }
-    const QTransform page(sx, 0, 0, sy, m_dc.viewportOrg.x() - m_dc.windowOrg.x() * sx,
-                          m_dc.viewportOrg.y() - m_dc.windowOrg.y() * sy);
-    m_toTarget = m_dc.world * page * m_mapping.deviceToTarget;
-    m_toTargetValid = true;
     return m_toTarget;
-}
-
-void GdiCanvas::setMapMode(int mode)
-{
-    if (mode < MM_TEXT || mode > MM_ANISOTROPIC)
-        return;
-    m_dc.mapMode = mode;
-    mappingChanged();
-}
-
-void GdiCanvas::setWindowOrg(QPointF org)
-{
-    m_dc.windowOrg = org;
-    mappingChanged();
-}
-
-void GdiCanvas::setWindowExt(QPointF ext)
-{
-    // Windows refuses a zero extent; so do we, keeping the mapping invertible.
-    if (ext.x() == 0 || ext.y() == 0)
-        return;
-    m_dc.windowExt = ext;
-    mappingChanged();
-}
-
-void GdiCanvas::setViewportOrg(QPointF org)
-{
-    m_dc.viewportOrg = org;
-    mappingChanged();
-}
-
-void GdiCanvas::setViewportExt(QPointF ext)
-{
-    if (ext.x() == 0 || ext.y() == 0)
-        return;
-    m_dc.viewportExt = ext;
-    mappingChanged();
-}
-
-void GdiCanvas::offsetWindowOrg(QPointF delta)
-{
-    setWindowOrg(m_dc.windowOrg + delta);
-}
-
-void GdiCanvas::offsetViewportOrg(QPointF delta)
-{
-    setViewportOrg(m_dc.viewportOrg + delta);
-}
-
-void GdiCanvas::scaleWindowExt(double xNum, double xDenom, double yNum, double yDenom)
-{
-    if (xDenom == 0 || yDenom == 0)
-        return;
-    setWindowExt(QPointF(m_dc.windowExt.x() * xNum / xDenom, m_dc.windowExt.y() * yNum / yDenom));
-}
-
-void GdiCanvas::scaleViewportExt(double xNum, double xDenom, double yNum, double yDenom)
-{
-    if (xDenom == 0 || yDenom == 0)
-        return;
-    setViewportExt(
-        QPointF(m_dc.viewportExt.x() * xNum / xDenom, m_dc.viewportExt.y() * yNum / yDenom));
-}
-
-void GdiCanvas::setWorldTransform(const QTransform& world)
-{
-    if (!finite(world))
-        return;
-    m_dc.world = world;
-    mappingChanged();
-}
-
-void GdiCanvas::modifyWorldTransform(const QTransform& xform, quint32 mode)
-{
-    switch (mode) {
-    case 1: // MWT_IDENTITY
-        setWorldTransform(QTransform());
-        break;
-    case 2: // MWT_LEFTMULTIPLY: the new transform applies first
-        setWorldTransform(xform * m_dc.world);
-        break;
-    case 3: // MWT_RIGHTMULTIPLY
-        setWorldTransform(m_dc.world * xform);
-        break;
-    case 4: // MWT_SET
-        setWorldTransform(xform);
-        break;
-    default:
-        break;
-    }
 }
 
 void GdiCanvas::saveDc()
@@ -437,7 +277,7 @@ void GdiCanvas::restoreDc(int which)
         return;
     m_dc = std::move(m_saved[size_t(index)]);
     m_saved.resize(size_t(index));
-    mappingChanged();
+    m_toTargetValid = false;
     m_clipApplied = false;
 }
 
@@ -459,7 +299,7 @@ void GdiCanvas::select(const GdiObject& object)
 
 bool GdiCanvas::usable()
 {
-    if (!finite(toTarget()))
+    if (!finiteAndInvertible(toTarget()))
         return false;
     if (!m_clipApplied)
         applyClip();
@@ -503,7 +343,7 @@ QPen GdiCanvas::makePen()
     // covers, as an anti-aliased renderer shows it; only width 0 means "one pixel".
     // Pens of a hundredth of a millimetre or less are the writer's "thinnest line".
     const double himetric = p.width * std::sqrt(std::abs(toTarget().determinant()))
-        * m_mapping.himetricPerTargetUnit;
+        * m_device.himetricPerTargetUnit;
     if (p.width > 0 && wanted < m_hairline && himetric >= HairlineHimetric)
         color.setAlphaF(color.alphaF() * std::max(wanted / m_hairline, MinThinPenInk));
     // A pen wider than the picture covers all of it: no wider, so that an absurd width
@@ -672,7 +512,7 @@ void GdiCanvas::drawShape(const QPainterPath& logicalPath, bool fill, bool close
 
 void GdiCanvas::addToPath(const QPainterPath& logicalPath, bool connectFromCurrent)
 {
-    if (!finite(toTarget()))
+    if (!finiteAndInvertible(toTarget()))
         return;
     const QPainterPath mapped = toTarget().map(logicalPath);
     if (connectFromCurrent) {
@@ -708,7 +548,7 @@ void GdiCanvas::addToPath(const QPainterPath& logicalPath, bool connectFromCurre
 void GdiCanvas::moveTo(QPointF p)
 {
     m_dc.currentPos = p;
-    if (m_pathOpen && finite(toTarget())) {
+    if (m_pathOpen && finiteAndInvertible(toTarget())) {
         m_path.moveTo(toTarget().map(p));
         m_pathClosedFigure = false;
     }
@@ -730,7 +570,7 @@ void GdiCanvas::polyline(const QPolygonF& points)
     path.addPolygon(points);
     if (m_pathOpen) {
         // A polyline in a path starts a figure of its own.
-        if (finite(toTarget())) {
+        if (finiteAndInvertible(toTarget())) {
             m_path.addPolygon(toTarget().map(points));
             m_pathClosedFigure = false;
         }
@@ -787,7 +627,7 @@ void GdiCanvas::polyBezier(const QPolygonF& points)
     for (qsizetype i = 1; i + 2 < points.size(); i += 3)
         path.cubicTo(points[i], points[i + 1], points[i + 2]);
     if (m_pathOpen) {
-        if (finite(toTarget())) {
+        if (finiteAndInvertible(toTarget())) {
             m_path.addPath(toTarget().map(path));
             m_pathClosedFigure = false;
         }
@@ -941,7 +781,7 @@ void GdiCanvas::setPixel(QPointF p, const QColor& color)
     const QPointF at = toTarget().map(p);
     // One device pixel of the metafile, at least one pixel of ours.
     const double base = std::max(1e-9, std::sqrt(std::abs(m_painterBase.determinant())));
-    const double size = std::max(std::abs(m_mapping.deviceToTarget.m11()), m_hairline / base);
+    const double size = std::max(std::abs(m_device.deviceToTarget.m11()), m_hairline / base);
     m_painter.setTransform(m_painterBase);
     m_painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     m_painter.fillRect(QRectF(at.x(), at.y(), size, size), color);
@@ -973,7 +813,7 @@ std::optional<QFont> GdiCanvas::realizeFont(const QString& family, double ys, do
         const double cell = pm.ascent() + pm.descent();
         em = f.height * ys * (cell > 0 ? 1000 / cell : 1.0);
     } else {
-        em = 16 * std::abs(m_mapping.deviceToTarget.m22());
+        em = 16 * std::abs(m_device.deviceToTarget.m22());
     }
     if (!(em * base > 0.05) || em * base > MaxFontPixels)
         return std::nullopt;
@@ -1085,7 +925,7 @@ void GdiCanvas::textOut(QPointF reference, const QString& rawText, const std::ve
     // Escapement turns the baseline counter-clockwise on the device; a rotating world
     // transform turns it too.
     double angle = f.escapement / 10.0;
-    const QTransform& w = m_dc.world;
+    const QTransform& w = m_dc.mapping.world();
     if (advancedMode && (std::abs(w.m12()) > 1e-9 || std::abs(w.m21()) > 1e-9))
         angle -= std::atan2(w.m12(), w.m11()) * 180 / std::numbers::pi;
     const QPointF origin = L.map(reference);
@@ -1155,7 +995,7 @@ void GdiCanvas::fillRegion(const QPainterPath& region, const GdiBrush& brush, bo
 {
     if (m_pathOpen || !usable())
         return;
-    setPainterTransform(deviceUnits ? m_mapping.deviceToTarget : toTarget());
+    setPainterTransform(deviceUnits ? m_device.deviceToTarget : toTarget());
     fillShape(region, brush);
 }
 
@@ -1165,7 +1005,7 @@ void GdiCanvas::frameRegion(const QPainterPath& region, const GdiBrush& brush, Q
     if (m_pathOpen || !usable())
         return;
     // The frame is the band of the given width and height just inside the region's edge.
-    const QTransform toUnits = deviceUnits ? m_mapping.deviceToTarget : toTarget();
+    const QTransform toUnits = deviceUnits ? m_device.deviceToTarget : toTarget();
     double w = std::abs(size.width());
     double hgt = std::abs(size.height());
     if (deviceUnits) {
@@ -1190,7 +1030,7 @@ void GdiCanvas::invertRegion(const QPainterPath& region, bool deviceUnits)
     const QPaintEngine* engine = m_painter.paintEngine();
     if (!engine || !engine->hasFeature(QPaintEngine::BlendModes))
         return;
-    setPainterTransform(deviceUnits ? m_mapping.deviceToTarget : toTarget());
+    setPainterTransform(deviceUnits ? m_device.deviceToTarget : toTarget());
     m_painter.setCompositionMode(QPainter::CompositionMode_Difference);
     m_painter.fillPath(region, Qt::white);
     m_painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
@@ -1435,14 +1275,14 @@ void GdiCanvas::combineClip(const QPainterPath& targetPath, int mode)
 
 void GdiCanvas::intersectClipRect(const QRectF& box)
 {
-    if (!finite(toTarget()))
+    if (!finiteAndInvertible(toTarget()))
         return;
     combineClip(toTarget().map(rectPath(box)), RGN_AND);
 }
 
 void GdiCanvas::excludeClipRect(const QRectF& box)
 {
-    if (!finite(toTarget()))
+    if (!finiteAndInvertible(toTarget()))
         return;
     combineClip(toTarget().map(rectPath(box)), RGN_DIFF);
 }
@@ -1457,15 +1297,15 @@ void GdiCanvas::selectClipRegion(const std::optional<QPainterPath>& region, int 
         }
         return;
     }
-    const QTransform& toUnits = deviceUnits ? m_mapping.deviceToTarget : toTarget();
-    if (!finite(toUnits))
+    const QTransform& toUnits = deviceUnits ? m_device.deviceToTarget : toTarget();
+    if (!finiteAndInvertible(toUnits))
         return;
     combineClip(toUnits.map(*region), mode);
 }
 
 void GdiCanvas::offsetClip(QPointF delta)
 {
-    if (!m_dc.clip || !finite(toTarget()))
+    if (!m_dc.clip || !finiteAndInvertible(toTarget()))
         return;
     const QPointF d = toTarget().map(delta) - toTarget().map(QPointF(0, 0));
     m_dc.clip->translate(d);

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "dc_state.h"
 #include "gdi_objects.h"
+#include "logical_mapping.h"
 
 #include <QFont>
 #include <QImage>
@@ -16,51 +18,6 @@
 class QPainter;
 
 namespace platform::metafile {
-
-/// How a metafile's device units land on the painter.
-struct DeviceMapping {
-    /// Device units to the painter's coordinates (before the painter's own transform).
-    QTransform deviceToTarget;
-    /// Device units per millimetre, for the fixed mapping modes (MM_LOMETRIC ... MM_TWIPS).
-    double unitsPerMmX = 96 / 25.4;
-    double unitsPerMmY = 96 / 25.4;
-    /// WMF: MM_TEXT scales by window and viewport like MM_ANISOTROPIC (a WMF has no device
-    /// of its own; its window is always mapped onto the picture's frame).
-    bool scaledTextMode = false;
-    /// The physical size of one unit of the painter's coordinates, in HIMETRIC.
-    double himetricPerTargetUnit = 2540.0 / 96;
-};
-
-/// The state of a device context that SaveDC saves and RestoreDC restores.
-struct DcState {
-    int mapMode = MM_TEXT;
-    QPointF windowOrg{0, 0};
-    QPointF windowExt{1, 1};
-    QPointF viewportOrg{0, 0};
-    QPointF viewportExt{1, 1};
-    QTransform world;
-
-    GdiPen pen;
-    GdiBrush brush;
-    GdiFont font;
-    GdiPalette palette;
-
-    QColor textColor = Qt::black;
-    QColor bkColor = Qt::white;
-    int bkMode = OPAQUE;
-    quint32 textAlign = 0;
-    int polyFillMode = ALTERNATE;
-    int rop2 = R2_COPYPEN;
-    int arcDirection = AD_COUNTERCLOCKWISE;
-    double textCharExtra = 0;
-    double miterLimit = 10;
-    QPointF currentPos{0, 0};
-    QPointF brushOrg{0, 0};
-
-    /// The clip region and the meta region in the painter's coordinates; none = no clip.
-    std::optional<QPainterPath> clip;
-    std::optional<QPainterPath> metaClip;
-};
 
 /// The kinds of elliptic arc figures.
 enum class ArcKind {
@@ -80,24 +37,32 @@ public:
     GdiCanvas(const GdiCanvas&) = delete;
     GdiCanvas& operator=(const GdiCanvas&) = delete;
 
-    /// The current state; setters below keep derived values up to date, so change the
-    /// mapping only through them.
+    /// The current state; change the mapping only through the setters below, which keep
+    /// toTarget() up to date.
     DcState& dc() { return m_dc; }
     const DcState& dc() const { return m_dc; }
 
-    // Mapping ([MS-EMF] 2.3.11, [MS-WMF] 2.3.5)
-    void setMapMode(int mode);
-    void setWindowOrg(QPointF org);
-    void setWindowExt(QPointF ext);
-    void setViewportOrg(QPointF org);
-    void setViewportExt(QPointF ext);
-    void offsetWindowOrg(QPointF delta);
-    void offsetViewportOrg(QPointF delta);
-    void scaleWindowExt(double xNum, double xDenom, double yNum, double yDenom);
-    void scaleViewportExt(double xNum, double xDenom, double yNum, double yDenom);
-    void setWorldTransform(const QTransform& world);
-    /// MWT_IDENTITY 1, MWT_LEFTMULTIPLY 2, MWT_RIGHTMULTIPLY 3, MWT_SET 4.
-    void modifyWorldTransform(const QTransform& xform, quint32 mode);
+    // Mapping ([MS-EMF] 2.3.11, [MS-WMF] 2.3.5), as LogicalMapping keeps it.
+    void setMapMode(int mode) { changeMapping().setMapMode(mode); }
+    void setWindowOrg(QPointF org) { changeMapping().setWindowOrg(org); }
+    void setWindowExt(QPointF ext) { changeMapping().setWindowExt(ext); }
+    void setViewportOrg(QPointF org) { changeMapping().setViewportOrg(org); }
+    void setViewportExt(QPointF ext) { changeMapping().setViewportExt(ext); }
+    void offsetWindowOrg(QPointF delta) { changeMapping().offsetWindowOrg(delta); }
+    void offsetViewportOrg(QPointF delta) { changeMapping().offsetViewportOrg(delta); }
+    void scaleWindowExt(double xNum, double xDenom, double yNum, double yDenom)
+    {
+        changeMapping().scaleWindowExt(xNum, xDenom, yNum, yDenom);
+    }
+    void scaleViewportExt(double xNum, double xDenom, double yNum, double yDenom)
+    {
+        changeMapping().scaleViewportExt(xNum, xDenom, yNum, yDenom);
+    }
+    void setWorldTransform(const QTransform& world) { changeMapping().setWorldTransform(world); }
+    void modifyWorldTransform(const QTransform& xform, quint32 mode)
+    {
+        changeMapping().modifyWorldTransform(xform, mode);
+    }
 
     /// Saves the state; nesting deeper than MaxSaveDepth is ignored.
     void saveDc();
@@ -183,7 +148,12 @@ public:
     const QTransform& toTarget();
 
 private:
-    void mappingChanged() { m_toTargetValid = false; }
+    // The mapping, to be changed: what toTarget() derives from it is made again.
+    LogicalMapping& changeMapping()
+    {
+        m_toTargetValid = false;
+        return m_dc.mapping;
+    }
     bool usable();
     QPen makePen();
     void applyRop2(int rop2);
@@ -203,7 +173,7 @@ private:
 
     QPainter& m_painter;
     QRectF m_target;
-    DeviceMapping m_mapping;
+    DeviceMapping m_device;
     QTransform m_painterBase;
     double m_hairline = 1;
     DcState m_dc;
