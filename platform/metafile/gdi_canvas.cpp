@@ -3,6 +3,7 @@
 #include "geometry.h"
 #include "platform/fonts.h"
 #include "text_decoding.h"
+#include "text_layout.h"
 
 #include <QFontDatabase>
 #include <QFontMetricsF>
@@ -832,6 +833,36 @@ std::optional<QFont> GdiCanvas::realizeFont(const QString& family, double ys, do
     return font;
 }
 
+std::optional<GdiCanvas::TextFace> GdiCanvas::textFace(const QString& rawText,
+                                                       quint32 options) const
+{
+    const GdiFont& f = m_dc.font;
+    QString face = f.face;
+    if (face.startsWith(u'@')) // vertical variant of a CJK face
+        face.remove(0, 1);
+    // MathType's "MT Extra" has code points of its own (accents, arrows over letters) that
+    // no installed face shows; drawing them as Symbol characters would put wrong glyphs
+    // over the equation, so they are left out.
+    if (face.compare(u"MT Extra", Qt::CaseInsensitive) == 0)
+        return std::nullopt;
+    TextFace chosen;
+    chosen.symbol = isSymbolFont(face, f.charSet);
+    chosen.family = installedFace(face.isEmpty() ? QStringLiteral("Arial") : face);
+    // Glyph indexes name glyphs of the writer's font. TrueType faces, and the metric-
+    // compatible faces that stand in for them, share the order of the first 258 glyphs
+    // (the standard Macintosh set: ASCII and the common Latin letters); beyond it the
+    // same index is another glyph, so such text is left out rather than garbled.
+    chosen.glyphIndexes = options & ETO_GLYPH_INDEX;
+    if (chosen.glyphIndexes
+        && (chosen.symbol || m_pathOpen || !QFontDatabase::hasFamily(chosen.family)
+            || std::any_of(rawText.begin(), rawText.end(),
+                           [](QChar g) { return g.unicode() >= StandardGlyphCount; })))
+        return std::nullopt;
+    if (chosen.symbol)
+        chosen.family = installedFace(QStringLiteral("Symbol"));
+    return chosen;
+}
+
 void GdiCanvas::textOut(QPointF reference, const QString& rawText, const std::vector<double>& dx,
                         quint32 options, const std::optional<QRectF>& rect, bool advancedMode)
 {
@@ -845,147 +876,88 @@ void GdiCanvas::textOut(QPointF reference, const QString& rawText, const std::ve
     }
     if (rawText.isEmpty())
         return;
+    const std::optional<TextFace> face = textFace(rawText, options);
+    if (!face)
+        return;
+    const QString text = face->symbol ? symbolToUnicode(rawText) : rawText;
+    const std::optional<QFont> font = realizeFont(face->family, yScale(L), xScale(L));
+    if (!font)
+        return;
 
-    const GdiFont& f = m_dc.font;
-    QString face = f.face;
-    if (face.startsWith(u'@')) // vertical variant of a CJK face
-        face.remove(0, 1);
-    // MathType's "MT Extra" has code points of its own (accents, arrows over letters) that
-    // no installed face shows; drawing them as Symbol characters would put wrong glyphs
-    // over the equation, so they are left out.
-    if (face.compare(u"MT Extra", Qt::CaseInsensitive) == 0)
-        return;
-    const bool symbol = isSymbolFont(face, f.charSet);
-    const QString family = installedFace(face.isEmpty() ? QStringLiteral("Arial") : face);
-    // Glyph indexes name glyphs of the writer's font. TrueType faces, and the metric-
-    // compatible faces that stand in for them, share the order of the first 258 glyphs
-    // (the standard Macintosh set: ASCII and the common Latin letters); beyond it the
-    // same index is another glyph, so such text is left out rather than garbled.
-    const bool glyphIndexes = options & ETO_GLYPH_INDEX;
-    if (glyphIndexes
-        && (symbol || m_pathOpen || !QFontDatabase::hasFamily(family)
-            || std::any_of(rawText.begin(), rawText.end(),
-                           [](QChar g) { return g.unicode() >= StandardGlyphCount; })))
-        return;
-    const QString text = symbol ? symbolToUnicode(rawText) : rawText;
-    if (m_dc.textAlign & TA_UPDATECP)
-        reference = m_dc.currentPos;
-
-    const double ys = yScale(L);
-    const double xs = xScale(L);
-    const std::optional<QFont> realized = realizeFont(
-        symbol ? installedFace(QStringLiteral("Symbol")) : family, ys, xs);
-    if (!realized)
-        return;
-    const QFont& font = *realized;
-    const QPaintDevice* device = m_painter.device();
-    const QFontMetricsF fm(font, device);
-    QRawFont raw;
-    QList<quint32> glyphs;
-    QList<QPointF> glyphAdvances;
-    if (glyphIndexes) {
-        raw = QRawFont::fromFont(font);
+    const QFontMetricsF fm(*font, m_painter.device());
+    TextMetrics metrics;
+    metrics.ascent = fm.ascent();
+    metrics.descent = fm.descent();
+    QGlyphRun glyphs;
+    if (face->glyphIndexes) {
+        glyphs.setRawFont(QRawFont::fromFont(*font));
+        QList<quint32> indexes;
         for (const QChar unit : text)
-            glyphs.append(unit.unicode());
-        glyphAdvances = raw.advancesForGlyphIndexes(glyphs);
+            indexes.append(unit.unicode());
+        glyphs.setGlyphIndexes(indexes);
+        for (const QPointF& advance : glyphs.rawFont().advancesForGlyphIndexes(indexes))
+            metrics.advances.push_back(advance.x());
+    } else if (dx.empty()) {
+        for (const QChar unit : text)
+            metrics.advances.push_back(fm.horizontalAdvance(unit));
+        metrics.wholeWidth = fm.horizontalAdvance(text);
     }
-
-    // Advances along the baseline, in our units.
-    const qsizetype n = text.size();
-    std::vector<double> pos(size_t(n) + 1, 0.0);
-    const bool useDx = !dx.empty();
-    for (qsizetype i = 0; i < n; ++i) {
-        double advance = 0;
-        if (useDx)
-            advance = i < qsizetype(dx.size()) ? dx[size_t(i)] * xs : 0;
-        else if (glyphIndexes)
-            advance = (i < glyphAdvances.size() ? glyphAdvances[i].x() : 0)
-                + m_dc.textCharExtra * xs;
-        else
-            advance = fm.horizontalAdvance(text.at(i)) + m_dc.textCharExtra * xs;
-        pos[size_t(i) + 1] = pos[size_t(i)] + advance;
-    }
-    const double width = useDx || glyphIndexes
-        ? pos[size_t(n)]
-        : fm.horizontalAdvance(text) + m_dc.textCharExtra * xs * n;
-
-    double x0 = 0;
-    const quint32 h = m_dc.textAlign & TA_HORIZONTAL_MASK;
-    if (h == TA_CENTER)
-        x0 = -width / 2;
-    else if (h == TA_RIGHT)
-        x0 = -width;
-    double y0 = fm.ascent();
-    const quint32 v = m_dc.textAlign & TA_VERTICAL_MASK;
-    if (v == TA_BASELINE)
-        y0 = 0;
-    else if (v == TA_BOTTOM)
-        y0 = -fm.descent();
-
-    // Escapement turns the baseline counter-clockwise on the device; a rotating world
-    // transform turns it too.
-    double angle = f.escapement / 10.0;
-    const QTransform& w = m_dc.mapping.world();
-    if (advancedMode && (std::abs(w.m12()) > 1e-9 || std::abs(w.m21()) > 1e-9))
-        angle -= std::atan2(w.m12(), w.m11()) * 180 / std::numbers::pi;
-    const QPointF origin = L.map(reference);
-    QTransform textToTarget;
-    textToTarget.translate(origin.x(), origin.y());
-    textToTarget.rotate(-angle);
-
-    if (m_dc.textAlign & TA_UPDATECP) {
-        const double advance = h == TA_CENTER ? 0 : (h == TA_RIGHT ? -width : width);
-        m_dc.currentPos = reference + QPointF(xs > 0 ? advance / xs : 0, 0);
-    }
+    const TextLayout layout = layoutText(m_dc, {reference, text.size(), dx, advancedMode}, metrics,
+                                         L);
+    if (layout.nextCurrentPos)
+        m_dc.currentPos = *layout.nextCurrentPos;
 
     if (m_pathOpen) {
         QPainterPath outlines;
-        for (qsizetype i = 0; i < n; ++i)
-            outlines.addText(QPointF(x0 + pos[size_t(i)], y0), font, text.at(i));
-        m_path.addPath(textToTarget.map(outlines));
+        for (qsizetype i = 0; i < text.size(); ++i)
+            outlines.addText(layout.positions[size_t(i)], *font, text.at(i));
+        m_path.addPath(layout.toTarget.map(outlines));
         return;
     }
+    paintText(*font, text, face->glyphIndexes ? &glyphs : nullptr, !dx.empty(), layout,
+              (options & ETO_CLIPPED) ? rect : std::nullopt);
+}
 
-    const bool clipped = rect && (options & ETO_CLIPPED);
-    if (clipped) {
+void GdiCanvas::paintText(const QFont& font, const QString& text, QGlyphRun* glyphs, bool useDx,
+                          const TextLayout& layout, const std::optional<QRectF>& clip)
+{
+    if (clip) {
         m_painter.save();
-        setPainterTransform(L);
-        m_painter.setClipRect(rect->normalized(), Qt::IntersectClip);
+        setPainterTransform(toTarget());
+        m_painter.setClipRect(clip->normalized(), Qt::IntersectClip);
     }
-    setPainterTransform(textToTarget);
+    setPainterTransform(layout.toTarget);
     m_painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     if (m_dc.bkMode == OPAQUE)
-        m_painter.fillRect(QRectF(x0, y0 - fm.ascent(), width, fm.ascent() + fm.descent()),
-                           m_dc.bkColor);
+        m_painter.fillRect(layout.box, m_dc.bkColor);
     m_painter.setFont(font);
     m_painter.setPen(m_dc.textColor);
-    if (glyphIndexes) {
-        QList<QPointF> positions;
-        for (qsizetype i = 0; i < n; ++i)
-            positions.append(QPointF(x0 + pos[size_t(i)], y0));
-        QGlyphRun run;
-        run.setRawFont(raw);
-        run.setGlyphIndexes(glyphs);
-        run.setPositions(positions);
-        m_painter.drawGlyphRun(QPointF(0, 0), run);
+    if (glyphs) {
+        glyphs->setPositions(QList<QPointF>(layout.positions.begin(), layout.positions.end()));
+        m_painter.drawGlyphRun(QPointF(0, 0), *glyphs);
     } else if (useDx) {
+        const qsizetype n = text.size();
         for (qsizetype i = 0; i < n; ++i) {
             qsizetype len = 1;
             // Keep surrogate pairs and combining marks with their base character.
             while (i + len < n && (text.at(i + len).isLowSurrogate() || text.at(i + len).isMark()))
                 ++len;
-            m_painter.drawText(QPointF(x0 + pos[size_t(i)], y0), text.mid(i, len));
+            m_painter.drawText(layout.positions[size_t(i)], text.mid(i, len));
             i += len - 1;
         }
     } else {
-        m_painter.drawText(QPointF(x0, y0), text);
+        m_painter.drawText(layout.start, text);
     }
+    const QFontMetricsF fm(font, m_painter.device());
     const double line = std::max(fm.lineWidth(), 0.5);
-    if (f.underline)
-        m_painter.fillRect(QRectF(x0, y0 + fm.underlinePos(), width, line), m_dc.textColor);
-    if (f.strikeOut)
-        m_painter.fillRect(QRectF(x0, y0 - fm.strikeOutPos(), width, line), m_dc.textColor);
-    if (clipped)
+    const QPointF start = layout.start;
+    if (m_dc.font.underline)
+        m_painter.fillRect(QRectF(start.x(), start.y() + fm.underlinePos(), layout.width, line),
+                           m_dc.textColor);
+    if (m_dc.font.strikeOut)
+        m_painter.fillRect(QRectF(start.x(), start.y() - fm.strikeOutPos(), layout.width, line),
+                           m_dc.textColor);
+    if (clip)
         m_painter.restore();
 }
 

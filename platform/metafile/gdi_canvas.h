@@ -15,9 +15,12 @@
 #include <optional>
 #include <vector>
 
+class QGlyphRun;
 class QPainter;
 
 namespace platform::metafile {
+
+struct TextLayout;
 
 /// The kinds of elliptic arc figures.
 enum class ArcKind {
@@ -167,6 +170,20 @@ private:
     QPainterPath frameTargetPath() const;
     void setPainterTransform(const QTransform& t);
     QBrush patternBrush(const GdiBrush& brush);
+    // The face a text record draws in: the installed family, whether it is a symbol font
+    // (drawn as OpenSymbol's Unicode) and whether the text is glyph indexes.
+    struct TextFace {
+        QString family;
+        bool symbol = false;
+        bool glyphIndexes = false;
+    };
+    /// The face for `rawText` with ExtTextOut `options`; nullopt when the text is left out
+    /// (MathType's MT Extra, glyph indexes we cannot trust).
+    std::optional<TextFace> textFace(const QString& rawText, quint32 options) const;
+    /// Draws laid-out text in `font`: `glyphs` for glyph indexes (nullptr: characters, one
+    /// by one at their positions with `useDx`), clipped to `clip` in logical units.
+    void paintText(const QFont& font, const QString& text, QGlyphRun* glyphs, bool useDx,
+                   const TextLayout& layout, const std::optional<QRectF>& clip);
     /// The selected font as a QFont of `family` sized for our device, given the mapping's
     /// scales along x and y; nullopt when it would be invisibly small or absurdly large.
     std::optional<QFont> realizeFont(const QString& family, double ys, double xs) const;
