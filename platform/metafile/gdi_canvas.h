@@ -33,6 +33,12 @@ enum class ArcKind {
 /// A device context over a QPainter: the drawing state of a metafile (mapping, world
 /// transform, selected objects, clip, path) and the GDI drawing operations, in logical units.
 /// WMF and EMF players parse records and call it. Nothing here throws.
+///
+/// Its parts live in a source file each: state, mapping and selection (gdi_canvas.cpp), pens
+/// and brushes (gdi_canvas_pens.cpp), figures and regions (gdi_canvas_figures.cpp), text
+/// (gdi_canvas_text.cpp), paths and clipping (gdi_canvas_paths.cpp), bitmaps
+/// (gdi_canvas_bitmaps.cpp). Whatever reaches the painter goes through fillShape() and
+/// strokeShape() (figures, regions, paths, pattern transfers), paintText() or drawImage().
 class GdiCanvas {
 public:
     GdiCanvas(QPainter& painter, const QRectF& target, const DeviceMapping& mapping);
@@ -67,6 +73,7 @@ public:
         changeMapping().modifyWorldTransform(xform, mode);
     }
 
+    // State and selection
     /// Saves the state; nesting deeper than MaxSaveDepth is ignored.
     void saveDc();
     /// Restores a saved state: negative `which` counts back from the latest, positive is
@@ -82,7 +89,7 @@ public:
     /// logical units. An empty slot's object changes nothing.
     void select(const GdiObject& object);
 
-    // Drawing, in logical units
+    // Figures, in logical units
     void moveTo(QPointF p);
     void lineTo(QPointF p);
     void polyline(const QPolygonF& points);
@@ -101,6 +108,7 @@ public:
     void angleArc(QPointF center, double radius, double startDeg, double sweepDeg);
     void setPixel(QPointF p, const QColor& color);
 
+    // Text
     /// ExtTextOut: `dx` holds the advance of each character in logical units (empty: the
     /// font's own advances); `rect` the clipping or opaquing rectangle of `options`. In the
     /// advanced graphics mode the world transform turns the glyphs; in the compatible mode
@@ -108,6 +116,7 @@ public:
     void textOut(QPointF reference, const QString& text, const std::vector<double>& dx,
                  quint32 options, const std::optional<QRectF>& rect, bool advancedMode = false);
 
+    // Regions and gradients
     /// Fills a region given in logical units (`deviceUnits`: in device units) with `brush`.
     void fillRegion(const QPainterPath& region, const GdiBrush& brush, bool deviceUnits);
     /// Outlines a region with `brush`, `size` being the frame's width and height in logical
@@ -118,6 +127,7 @@ public:
     /// Fills a logical path with `brush` (a gradient, say) as the current mix mode allows.
     void fillGradient(const QPainterPath& logicalPath, const QBrush& brush);
 
+    // Bitmaps
     /// A pattern block transfer (PatBlt) of the current brush with ternary `rop`.
     void patBlt(const QRectF& box, quint32 rop);
     /// Draws `image` part `source` (image pixels) into `box` (logical) with ternary `rop`;
@@ -157,19 +167,27 @@ private:
         m_toTargetValid = false;
         return m_dc.mapping;
     }
+
+    // State: whether the mapping can draw (putting the clip on the painter first), the
+    // painter's transform over its own base.
     bool usable();
-    QPen makePen();
-    void applyRop2(int rop2);
-    void fillShape(const QPainterPath& logicalPath, const GdiBrush& brush);
-    void strokeShape(const QPainterPath& logicalPath);
-    void drawShape(const QPainterPath& logicalPath, bool fill, bool closedFigure);
-    void addToPath(const QPainterPath& logicalPath, bool connectFromCurrent);
-    QPainterPath arcPath(ArcKind kind, const QRectF& box, QPointF start, QPointF end);
-    void combineClip(const QPainterPath& targetPath, int mode);
     void applyClip();
     QPainterPath frameTargetPath() const;
     void setPainterTransform(const QTransform& t);
+
+    // Pens and brushes: every fill and stroke reaches the painter here.
+    QPen makePen();
+    void applyRop2(int rop2);
     QBrush patternBrush(const GdiBrush& brush);
+    void fillShape(const QPainterPath& logicalPath, const GdiBrush& brush);
+    void strokeShape(const QPainterPath& logicalPath);
+
+    // Figures: drawn, or added to the open path.
+    void drawShape(const QPainterPath& logicalPath, bool fill, bool closedFigure);
+    void addToPath(const QPainterPath& logicalPath, bool connectFromCurrent);
+    QPainterPath arcPath(ArcKind kind, const QRectF& box, QPointF start, QPointF end);
+
+    // Text
     // The face a text record draws in: the installed family, whether it is a symbol font
     // (drawn as OpenSymbol's Unicode) and whether the text is glyph indexes.
     struct TextFace {
@@ -180,13 +198,16 @@ private:
     /// The face for `rawText` with ExtTextOut `options`; nullopt when the text is left out
     /// (MathType's MT Extra, glyph indexes we cannot trust).
     std::optional<TextFace> textFace(const QString& rawText, quint32 options) const;
+    /// The selected font as a QFont of `family` sized for our device, given the mapping's
+    /// scales along x and y; nullopt when it would be invisibly small or absurdly large.
+    std::optional<QFont> realizeFont(const QString& family, double ys, double xs) const;
     /// Draws laid-out text in `font`: `glyphs` for glyph indexes (nullptr: characters, one
     /// by one at their positions with `useDx`), clipped to `clip` in logical units.
     void paintText(const QFont& font, const QString& text, QGlyphRun* glyphs, bool useDx,
                    const TextLayout& layout, const std::optional<QRectF>& clip);
-    /// The selected font as a QFont of `family` sized for our device, given the mapping's
-    /// scales along x and y; nullopt when it would be invisibly small or absurdly large.
-    std::optional<QFont> realizeFont(const QString& family, double ys, double xs) const;
+
+    // Clipping
+    void combineClip(const QPainterPath& targetPath, int mode);
 
     QPainter& m_painter;
     QRectF m_target;
