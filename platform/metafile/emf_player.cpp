@@ -5,6 +5,7 @@
 #include "emf_records.h"
 #include "gdi_canvas.h"
 #include "object_table.h"
+#include "record_reader.h"
 #include "text_decoding.h"
 
 #include <QLinearGradient>
@@ -183,7 +184,7 @@ private:
 
 void EmfPlayer::play(QByteArrayView records)
 {
-    EmfRecordReader reader(records);
+    RecordReader reader(MetafileFormat::Emf, records);
     while (std::optional<MetafileRecord> record = reader.next())
         play(*record);
 }

@@ -2,10 +2,7 @@
 
 #include "metafile_record.h"
 
-#include <QByteArrayView>
-
 #include <array>
-#include <optional>
 
 namespace platform::metafile {
 
@@ -262,25 +259,5 @@ constexpr const RecordKind* emfRecordKind(quint32 type)
 {
     return findRecordKind(EmfRecordKinds, type);
 }
-
-/// Cuts the records that follow EMR_HEADER out one by one. The records end at EMR_EOF, at a
-/// record that does not fit (under 8 bytes, not whole 32-bit words, or past the end of the
-/// data) and after MaxRecords; a record shorter than its type's fixed part comes out marked
-/// shortened.
-class EmfRecordReader {
-public:
-    /// Over `records` (a view; the bytes must outlive the reader).
-    explicit EmfRecordReader(QByteArrayView records)
-        : m_records(records)
-    {
-    }
-
-    /// The next record, nullopt at the end.
-    std::optional<MetafileRecord> next();
-
-private:
-    ByteReader m_records;
-    qint64 m_count = 0;
-};
 
 } // namespace platform::metafile

@@ -179,6 +179,8 @@ private:
     QPen makePen();
     void applyRop2(int rop2);
     QBrush patternBrush(const GdiBrush& brush);
+    /// `path` with the polygon fill mode of the DC (ALTERNATE or WINDING).
+    QPainterPath withFillMode(QPainterPath path) const;
     void fillShape(const QPainterPath& logicalPath, const GdiBrush& brush);
     void strokeShape(const QPainterPath& logicalPath);
 
@@ -206,7 +208,9 @@ private:
     void paintText(const QFont& font, const QString& text, QGlyphRun* glyphs, bool useDx,
                    const TextLayout& layout, const std::optional<QRectF>& clip);
 
-    // Clipping
+    // Paths and clipping
+    /// Fills and/or strokes the recorded path with the DC's brush and pen, then empties it.
+    void paintPath(bool fill, bool stroke);
     void combineClip(const QPainterPath& targetPath, int mode);
 
     QPainter& m_painter;

@@ -32,11 +32,8 @@ void GdiCanvas::drawShape(const QPainterPath& logicalPath, bool fill, bool close
     if (!usable())
         return;
     setPainterTransform(toTarget());
-    if (fill) {
-        QPainterPath filled = logicalPath;
-        filled.setFillRule(m_dc.polyFillMode == WINDING ? Qt::WindingFill : Qt::OddEvenFill);
-        fillShape(filled, m_dc.brush);
-    }
+    if (fill)
+        fillShape(withFillMode(logicalPath), m_dc.brush);
     strokeShape(logicalPath);
 }
 

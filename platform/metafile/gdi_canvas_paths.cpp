@@ -37,39 +37,31 @@ void GdiCanvas::closeFigure()
 
 void GdiCanvas::fillPath()
 {
-    if (m_pathOpen || !usable()) {
-        abortPath();
-        return;
-    }
-    QPainterPath path = m_path;
-    path.setFillRule(m_dc.polyFillMode == WINDING ? Qt::WindingFill : Qt::OddEvenFill);
-    m_painter.setTransform(m_painterBase);
-    fillShape(path, m_dc.brush);
-    m_path = QPainterPath();
+    paintPath(true, false);
 }
 
 void GdiCanvas::strokePath()
 {
-    if (m_pathOpen || !usable()) {
-        abortPath();
-        return;
-    }
-    m_painter.setTransform(m_painterBase);
-    strokeShape(m_path);
-    m_path = QPainterPath();
+    paintPath(false, true);
 }
 
 void GdiCanvas::strokeAndFillPath()
 {
+    paintPath(true, true);
+}
+
+void GdiCanvas::paintPath(bool fill, bool stroke)
+{
+    // A path still being recorded is dropped, as Windows does.
     if (m_pathOpen || !usable()) {
         abortPath();
         return;
     }
-    QPainterPath path = m_path;
-    path.setFillRule(m_dc.polyFillMode == WINDING ? Qt::WindingFill : Qt::OddEvenFill);
     m_painter.setTransform(m_painterBase);
-    fillShape(path, m_dc.brush);
-    strokeShape(m_path);
+    if (fill)
+        fillShape(withFillMode(m_path), m_dc.brush);
+    if (stroke)
+        strokeShape(m_path);
     m_path = QPainterPath();
 }
 
@@ -101,9 +93,7 @@ void GdiCanvas::selectClipPath(int mode)
         abortPath();
         return;
     }
-    QPainterPath path = m_path;
-    path.setFillRule(m_dc.polyFillMode == WINDING ? Qt::WindingFill : Qt::OddEvenFill);
-    combineClip(path.simplified(), mode);
+    combineClip(withFillMode(m_path).simplified(), mode);
     m_path = QPainterPath();
 }
 

@@ -220,6 +220,12 @@ QBrush GdiCanvas::patternBrush(const GdiBrush& brush)
     return out;
 }
 
+QPainterPath GdiCanvas::withFillMode(QPainterPath path) const
+{
+    path.setFillRule(m_dc.polyFillMode == WINDING ? Qt::WindingFill : Qt::OddEvenFill);
+    return path;
+}
+
 void GdiCanvas::fillShape(const QPainterPath& path, const GdiBrush& brush)
 {
     if (brush.style == BS_NULL)

@@ -4,6 +4,7 @@
 #include "bitmaps.h"
 #include "gdi_canvas.h"
 #include "object_table.h"
+#include "record_reader.h"
 #include "text_decoding.h"
 #include "wmf_records.h"
 
@@ -195,7 +196,7 @@ private:
 
 void WmfPlayer::play(QByteArrayView records)
 {
-    WmfRecordReader reader(records);
+    RecordReader reader(MetafileFormat::Wmf, records);
     while (std::optional<MetafileRecord> record = reader.next())
         play(*record);
 }
@@ -761,7 +762,7 @@ std::optional<WmfHeader> standardWmfFrame(QByteArrayView data, qsizetype records
     WmfHeader header;
     header.recordsStart = recordsStart;
     // The window set before the first drawing record.
-    WmfRecordReader records(data.sliced(recordsStart));
+    RecordReader records(MetafileFormat::Wmf, data.sliced(recordsStart));
     std::optional<QPointF> org;
     std::optional<QPointF> ext;
     while (std::optional<MetafileRecord> record = records.next()) {
@@ -799,7 +800,7 @@ std::optional<WmfHeader> standardWmfFrame(QByteArrayView data, qsizetype records
 
 QByteArray embeddedEmf(QByteArrayView data, const WmfHeader& header)
 {
-    WmfRecordReader records(data.sliced(header.recordsStart));
+    RecordReader records(MetafileFormat::Wmf, data.sliced(header.recordsStart));
     QByteArray emf;
     quint32 expectedTotal = 0;
     quint32 expectedCount = 0;

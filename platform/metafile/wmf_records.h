@@ -2,10 +2,7 @@
 
 #include "metafile_record.h"
 
-#include <QByteArrayView>
-
 #include <array>
-#include <optional>
 
 namespace platform::metafile {
 
@@ -181,24 +178,5 @@ constexpr bool createsObject(quint32 function)
     return function == META_DIBCREATEPATTERNBRUSH || (function & 0x00FF) >= 0xF7
         || function == 0x06FE || function == 0x02FD;
 }
-
-/// Cuts the records that follow META_HEADER out one by one. The records end at META_EOF, at a
-/// record that does not fit (under its 6-byte head or past the end of the data) and after
-/// MaxRecords; a record shorter than its type's fixed part comes out marked shortened.
-class WmfRecordReader {
-public:
-    /// Over `records` (a view; the bytes must outlive the reader).
-    explicit WmfRecordReader(QByteArrayView records)
-        : m_records(records)
-    {
-    }
-
-    /// The next record, nullopt at the end.
-    std::optional<MetafileRecord> next();
-
-private:
-    ByteReader m_records;
-    qint64 m_count = 0;
-};
 
 } // namespace platform::metafile

@@ -16,12 +16,6 @@ using namespace testing;
 
 namespace {
 
-struct Probe {
-    QPoint at;
-    QColor color;
-};
-using Probes = QList<Probe>;
-
 const QColor Red(255, 0, 0);
 const QColor Blue(0, 0, 255);
 const QColor Green(0, 128, 0);
@@ -135,8 +129,6 @@ int countColor(const QImage& image, const QRect& area, const QColor& color)
 }
 
 } // namespace
-
-Q_DECLARE_METATYPE(Probe)
 
 class TestMetafile : public QObject {
     Q_OBJECT
@@ -278,12 +270,8 @@ void TestMetafile::drawsWmf()
     QFETCH(Probes, probes);
     const QImage image = renderPicture(file);
     QCOMPARE(image.size(), QSize(96, 96));
-    for (const Probe& p : probes) {
-        const QColor seen = image.pixelColor(p.at);
-        QVERIFY2(nearColor(seen, p.color),
-                 qPrintable(u"at (%1, %2): %3, want %4"_qs.arg(p.at.x()).arg(p.at.y()).arg(
-                     seen.name(), p.color.name())));
-    }
+    const QString mismatch = testing::mismatchedProbe(image, probes);
+    QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
 }
 
 void TestMetafile::drawsEmf_data()

@@ -2,6 +2,7 @@
 // type against the format documents, and records cut short, which must draw nothing and
 // leave the records after them playing.
 #include "platform/metafile/emf_records.h"
+#include "platform/metafile/record_reader.h"
 #include "platform/metafile/wmf_records.h"
 #include "support/metafile_writer.h"
 
@@ -10,15 +11,10 @@
 using namespace platform::metafile;
 using testing::Bytes;
 using testing::EmfWriter;
+using testing::Probes;
 using testing::WmfWriter;
 
 namespace {
-
-struct Probe {
-    QPoint at;
-    QColor color;
-};
-using Probes = QList<Probe>;
 
 const QColor Red(255, 0, 0);
 const QColor Blue(0, 0, 255);
@@ -54,8 +50,6 @@ WmfWriter wmf()
 
 } // namespace
 
-Q_DECLARE_METATYPE(Probe)
-
 class TestMetafileRecords : public QObject {
     Q_OBJECT
 private Q_SLOTS:
@@ -64,6 +58,8 @@ private Q_SLOTS:
     void unknownTypesHaveNoEntry_data();
     void unknownTypesHaveNoEntry();
     void everyEntryHoldsItsHead();
+    void readerCutsRecordsOut_data();
+    void readerCutsRecordsOut();
     void shortRecordsAreSkipped_data();
     void shortRecordsAreSkipped();
 };
@@ -142,6 +138,76 @@ void TestMetafileRecords::everyEntryHoldsItsHead()
         QVERIFY2(kind.minimumBytes >= 6 && kind.minimumBytes % 2 == 0,
                  qPrintable(QString::number(kind.type, 16)));
     }
+}
+
+void TestMetafileRecords::readerCutsRecordsOut_data()
+{
+    QTest::addColumn<bool>("emf");
+    QTest::addColumn<QByteArray>("records");
+    QTest::addColumn<QList<quint32>>("types");
+    QTest::addColumn<QList<bool>>("shortened");
+
+    // EMF: type, size in bytes, parameters.
+    const QByteArray rect = Bytes().u32(43).u32(24).longs({0, 0, 10, 10}).data();
+    const QByteArray eof = Bytes().u32(14).u32(20).longs({0, 16, 20}).data();
+    QTest::newRow("EMF records up to EMR_EOF")
+        << true << rect + rect + eof + rect << QList<quint32>{43, 43} << QList<bool>{false, false};
+    QTest::newRow("EMF record cut short comes out marked")
+        << true << Bytes().u32(43).u32(16).longs({0, 0}).data() + rect << QList<quint32>{43, 43}
+        << QList<bool>{true, false};
+    QTest::newRow("EMF type without an entry is not marked")
+        << true << Bytes().u32(69).u32(8).data() + rect << QList<quint32>{69, 43}
+        << QList<bool>{false, false};
+    QTest::newRow("EMF size under the head ends the records")
+        << true << rect + Bytes().u32(43).u32(4).data() + rect << QList<quint32>{43}
+        << QList<bool>{false};
+    QTest::newRow("EMF size not in whole words ends the records")
+        << true << rect + Bytes().u32(43).u32(26).longs({0, 0, 10, 10}).u16(0).data()
+        << QList<quint32>{43} << QList<bool>{false};
+    QTest::newRow("EMF size past the end ends the records")
+        << true << rect + Bytes().u32(43).u32(28).longs({0, 0, 10, 10}).data() << QList<quint32>{43}
+        << QList<bool>{false};
+    QTest::newRow("EMF head cut off at the end")
+        << true << rect + Bytes().u32(43).data() << QList<quint32>{43} << QList<bool>{false};
+
+    // WMF: size in 16-bit words, function, parameters.
+    const QByteArray box = Bytes().u32(7).u16(META_RECTANGLE).words({10, 10, 0, 0}).data();
+    const QByteArray end = Bytes().u32(3).u16(META_EOF).data();
+    QTest::newRow("WMF records up to META_EOF")
+        << false << box + box + end + box << QList<quint32>{META_RECTANGLE, META_RECTANGLE}
+        << QList<bool>{false, false};
+    QTest::newRow("WMF record cut short comes out marked")
+        << false << Bytes().u32(5).u16(META_RECTANGLE).words({10, 10}).data() + box
+        << QList<quint32>{META_RECTANGLE, META_RECTANGLE} << QList<bool>{true, false};
+    QTest::newRow("WMF size under the head ends the records")
+        << false << box + Bytes().u32(2).u16(META_RECTANGLE).words({10, 10, 0, 0}).data() + box
+        << QList<quint32>{META_RECTANGLE} << QList<bool>{false};
+    QTest::newRow("WMF size past the end ends the records")
+        << false << box + Bytes().u32(8).u16(META_RECTANGLE).words({10, 10, 0, 0}).data()
+        << QList<quint32>{META_RECTANGLE} << QList<bool>{false};
+}
+
+void TestMetafileRecords::readerCutsRecordsOut()
+{
+    QFETCH(bool, emf);
+    QFETCH(QByteArray, records);
+    QFETCH(QList<quint32>, types);
+    QFETCH(QList<bool>, shortened);
+    RecordReader reader(emf ? MetafileFormat::Emf : MetafileFormat::Wmf, records);
+    QList<quint32> seenTypes;
+    QList<bool> seenShortened;
+    while (std::optional<MetafileRecord> record = reader.next()) {
+        seenTypes.append(record->type);
+        seenShortened.append(record->shortened);
+        // An EMF record's reader spans the record from its head, a WMF record's the
+        // parameters; both stand just past the head.
+        const qint64 head = emf ? 8 : 6;
+        QCOMPARE(record->reader.size(), emf ? qint64(record->size) : qint64(record->size) - head);
+        QCOMPARE(record->reader.position(), emf ? head : 0);
+    }
+    QCOMPARE(seenTypes, types);
+    QCOMPARE(seenShortened, shortened);
+    QVERIFY(!reader.next());
 }
 
 void TestMetafileRecords::shortRecordsAreSkipped_data()
@@ -256,12 +322,8 @@ void TestMetafileRecords::shortRecordsAreSkipped()
     QFETCH(Probes, probes);
     const QImage image = testing::renderPicture(file);
     QCOMPARE(image.size(), QSize(96, 96));
-    for (const Probe& p : probes) {
-        const QColor seen = image.pixelColor(p.at);
-        QVERIFY2(testing::nearColor(seen, p.color),
-                 qPrintable(u"at (%1, %2): %3, want %4"_qs.arg(p.at.x()).arg(p.at.y()).arg(
-                     seen.name(), p.color.name())));
-    }
+    const QString mismatch = testing::mismatchedProbe(image, probes);
+    QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
 }
 
 QTEST_MAIN(TestMetafileRecords)

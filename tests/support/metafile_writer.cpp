@@ -93,6 +93,17 @@ bool nearColor(const QColor& a, const QColor& b, int tolerance)
         && std::abs(a.blue() - b.blue()) <= tolerance;
 }
 
+QString mismatchedProbe(const QImage& image, const Probes& probes)
+{
+    for (const Probe& p : probes) {
+        const QColor seen = image.pixelColor(p.at);
+        if (!nearColor(seen, p.color))
+            return u"at (%1, %2): %3, want %4"_qs.arg(p.at.x()).arg(p.at.y()).arg(seen.name(),
+                                                                                  p.color.name());
+    }
+    return {};
+}
+
 QByteArray packedDib(const QList<QList<QColor>>& pixels, int bitCount, bool topDown)
 {
     const int height = int(pixels.size());
