@@ -2,8 +2,10 @@
 
 #include "../byte_reader.h"
 #include "bitmaps.h"
+#include "emf_records.h"
 #include "gdi_canvas.h"
 #include "object_table.h"
+#include "record_reader.h"
 #include "text_decoding.h"
 
 #include <QLinearGradient>
@@ -16,131 +18,9 @@ namespace platform::metafile {
 
 namespace {
 
-// Record types ([MS-EMF] 2.1.1, RecordType).
-constexpr quint32 EMR_HEADER = 1;
-constexpr quint32 EMR_POLYBEZIER = 2;
-constexpr quint32 EMR_POLYGON = 3;
-constexpr quint32 EMR_POLYLINE = 4;
-constexpr quint32 EMR_POLYBEZIERTO = 5;
-constexpr quint32 EMR_POLYLINETO = 6;
-constexpr quint32 EMR_POLYPOLYLINE = 7;
-constexpr quint32 EMR_POLYPOLYGON = 8;
-constexpr quint32 EMR_SETWINDOWEXTEX = 9;
-constexpr quint32 EMR_SETWINDOWORGEX = 10;
-constexpr quint32 EMR_SETVIEWPORTEXTEX = 11;
-constexpr quint32 EMR_SETVIEWPORTORGEX = 12;
-constexpr quint32 EMR_SETBRUSHORGEX = 13;
-constexpr quint32 EMR_EOF = 14;
-constexpr quint32 EMR_SETPIXELV = 15;
-constexpr quint32 EMR_SETMAPPERFLAGS = 16;
-constexpr quint32 EMR_SETMAPMODE = 17;
-constexpr quint32 EMR_SETBKMODE = 18;
-constexpr quint32 EMR_SETPOLYFILLMODE = 19;
-constexpr quint32 EMR_SETROP2 = 20;
-constexpr quint32 EMR_SETSTRETCHBLTMODE = 21;
-constexpr quint32 EMR_SETTEXTALIGN = 22;
-constexpr quint32 EMR_SETCOLORADJUSTMENT = 23;
-constexpr quint32 EMR_SETTEXTCOLOR = 24;
-constexpr quint32 EMR_SETBKCOLOR = 25;
-constexpr quint32 EMR_OFFSETCLIPRGN = 26;
-constexpr quint32 EMR_MOVETOEX = 27;
-constexpr quint32 EMR_SETMETARGN = 28;
-constexpr quint32 EMR_EXCLUDECLIPRECT = 29;
-constexpr quint32 EMR_INTERSECTCLIPRECT = 30;
-constexpr quint32 EMR_SCALEVIEWPORTEXTEX = 31;
-constexpr quint32 EMR_SCALEWINDOWEXTEX = 32;
-constexpr quint32 EMR_SAVEDC = 33;
-constexpr quint32 EMR_RESTOREDC = 34;
-constexpr quint32 EMR_SETWORLDTRANSFORM = 35;
-constexpr quint32 EMR_MODIFYWORLDTRANSFORM = 36;
-constexpr quint32 EMR_SELECTOBJECT = 37;
-constexpr quint32 EMR_CREATEPEN = 38;
-constexpr quint32 EMR_CREATEBRUSHINDIRECT = 39;
-constexpr quint32 EMR_DELETEOBJECT = 40;
-constexpr quint32 EMR_ANGLEARC = 41;
-constexpr quint32 EMR_ELLIPSE = 42;
-constexpr quint32 EMR_RECTANGLE = 43;
-constexpr quint32 EMR_ROUNDRECT = 44;
-constexpr quint32 EMR_ARC = 45;
-constexpr quint32 EMR_CHORD = 46;
-constexpr quint32 EMR_PIE = 47;
-constexpr quint32 EMR_SELECTPALETTE = 48;
-constexpr quint32 EMR_CREATEPALETTE = 49;
-constexpr quint32 EMR_SETPALETTEENTRIES = 50;
-constexpr quint32 EMR_RESIZEPALETTE = 51;
-constexpr quint32 EMR_REALIZEPALETTE = 52;
-constexpr quint32 EMR_EXTFLOODFILL = 53;
-constexpr quint32 EMR_LINETO = 54;
-constexpr quint32 EMR_ARCTO = 55;
-constexpr quint32 EMR_POLYDRAW = 56;
-constexpr quint32 EMR_SETARCDIRECTION = 57;
-constexpr quint32 EMR_SETMITERLIMIT = 58;
-constexpr quint32 EMR_BEGINPATH = 59;
-constexpr quint32 EMR_ENDPATH = 60;
-constexpr quint32 EMR_CLOSEFIGURE = 61;
-constexpr quint32 EMR_FILLPATH = 62;
-constexpr quint32 EMR_STROKEANDFILLPATH = 63;
-constexpr quint32 EMR_STROKEPATH = 64;
-constexpr quint32 EMR_FLATTENPATH = 65;
-constexpr quint32 EMR_WIDENPATH = 66;
-constexpr quint32 EMR_SELECTCLIPPATH = 67;
-constexpr quint32 EMR_ABORTPATH = 68;
-constexpr quint32 EMR_COMMENT = 70;
-constexpr quint32 EMR_FILLRGN = 71;
-constexpr quint32 EMR_FRAMERGN = 72;
-constexpr quint32 EMR_INVERTRGN = 73;
-constexpr quint32 EMR_PAINTRGN = 74;
-constexpr quint32 EMR_EXTSELECTCLIPRGN = 75;
-constexpr quint32 EMR_BITBLT = 76;
-constexpr quint32 EMR_STRETCHBLT = 77;
-constexpr quint32 EMR_MASKBLT = 78;
-constexpr quint32 EMR_PLGBLT = 79;
-constexpr quint32 EMR_SETDIBITSTODEVICE = 80;
-constexpr quint32 EMR_STRETCHDIBITS = 81;
-constexpr quint32 EMR_EXTCREATEFONTINDIRECTW = 82;
-constexpr quint32 EMR_EXTTEXTOUTA = 83;
-constexpr quint32 EMR_EXTTEXTOUTW = 84;
-constexpr quint32 EMR_POLYBEZIER16 = 85;
-constexpr quint32 EMR_POLYGON16 = 86;
-constexpr quint32 EMR_POLYLINE16 = 87;
-constexpr quint32 EMR_POLYBEZIERTO16 = 88;
-constexpr quint32 EMR_POLYLINETO16 = 89;
-constexpr quint32 EMR_POLYPOLYLINE16 = 90;
-constexpr quint32 EMR_POLYPOLYGON16 = 91;
-constexpr quint32 EMR_POLYDRAW16 = 92;
-constexpr quint32 EMR_CREATEMONOBRUSH = 93;
-constexpr quint32 EMR_CREATEDIBPATTERNBRUSHPT = 94;
-constexpr quint32 EMR_EXTCREATEPEN = 95;
-constexpr quint32 EMR_POLYTEXTOUTA = 96;
-constexpr quint32 EMR_POLYTEXTOUTW = 97;
-constexpr quint32 EMR_SETICMMODE = 98;
-constexpr quint32 EMR_CREATECOLORSPACE = 99;
-constexpr quint32 EMR_SETCOLORSPACE = 100;
-constexpr quint32 EMR_DELETECOLORSPACE = 101;
-constexpr quint32 EMR_GLSRECORD = 102;
-constexpr quint32 EMR_GLSBOUNDEDRECORD = 103;
-constexpr quint32 EMR_PIXELFORMAT = 104;
-constexpr quint32 EMR_DRAWESCAPE = 105;
-constexpr quint32 EMR_EXTESCAPE = 106;
-constexpr quint32 EMR_SMALLTEXTOUT = 108;
-constexpr quint32 EMR_FORCEUFIMAPPING = 109;
-constexpr quint32 EMR_NAMEDESCAPE = 110;
-constexpr quint32 EMR_COLORCORRECTPALETTE = 111;
-constexpr quint32 EMR_SETICMPROFILEA = 112;
-constexpr quint32 EMR_SETICMPROFILEW = 113;
-constexpr quint32 EMR_ALPHABLEND = 114;
-constexpr quint32 EMR_SETLAYOUT = 115;
-constexpr quint32 EMR_TRANSPARENTBLT = 116;
-constexpr quint32 EMR_GRADIENTFILL = 118;
-constexpr quint32 EMR_SETLINKEDUFIS = 119;
-constexpr quint32 EMR_SETTEXTJUSTIFICATION = 120;
-constexpr quint32 EMR_COLORMATCHTOTARGETW = 121;
-constexpr quint32 EMR_CREATECOLORSPACEW = 122;
-
 constexpr quint32 EmfSignature = 0x464D4520; // " EMF"
 constexpr quint32 GM_ADVANCED = 2;
 constexpr quint32 StockObjectFlag = 0x80000000;
-constexpr qint64 MaxRecords = 4'000'000;
 
 QPointF readPointL(ByteReader& r)
 {
@@ -207,20 +87,86 @@ std::optional<QPainterPath> readRegionData(ByteReader r)
     return path;
 }
 
+// The stock object `index` names ([MS-EMF] 2.1.31); an empty object for indexes without one.
+GdiObject stockObject(quint32 index)
+{
+    GdiBrush b;
+    GdiPen pen;
+    GdiFont f;
+    f.height = -13;
+    switch (index) {
+    case 0: // WHITE_BRUSH
+        b.color = Qt::white;
+        return b;
+    case 1: // LTGRAY_BRUSH
+        b.color = QColor(0xC0, 0xC0, 0xC0);
+        return b;
+    case 2: // GRAY_BRUSH
+        b.color = QColor(0x80, 0x80, 0x80);
+        return b;
+    case 3: // DKGRAY_BRUSH
+        b.color = QColor(0x40, 0x40, 0x40);
+        return b;
+    case 4: // BLACK_BRUSH
+        b.color = Qt::black;
+        return b;
+    case 5: // NULL_BRUSH
+        b.style = BS_NULL;
+        return b;
+    case 6: // WHITE_PEN
+        pen.color = Qt::white;
+        return pen;
+    case 7: // BLACK_PEN
+        return pen;
+    case 8: // NULL_PEN
+        pen.style = PS_NULL;
+        return pen;
+    case 10: // OEM_FIXED_FONT
+    case 11: // ANSI_FIXED_FONT
+    case 16: // SYSTEM_FIXED_FONT
+        f.face = QStringLiteral("Courier New");
+        return f;
+    case 12: // ANSI_VAR_FONT
+    case 13: // SYSTEM_FONT
+    case 14: // DEVICE_DEFAULT_FONT
+    case 17: // DEFAULT_GUI_FONT
+        f.face = QStringLiteral("Arial");
+        return f;
+    case 15: // DEFAULT_PALETTE
+        return GdiPalette{};
+    default:
+        return std::monostate{};
+    }
+}
+
 class EmfPlayer {
 public:
     explicit EmfPlayer(GdiCanvas& canvas)
         : m_canvas(canvas)
     {
     }
-    void play(ByteReader records);
+    void play(QByteArrayView records);
 
 private:
-    void record(quint32 type, ByteReader& r);
+    void play(MetafileRecord& record);
+    // One member function for each family of records.
+    void playState(quint32 type, ByteReader& r);
+    void playObject(quint32 type, ByteReader& r);
+    void playFigure(quint32 type, ByteReader& r);
+    void playPath(quint32 type, ByteReader& r);
+    void playClip(quint32 type, ByteReader& r);
+    void playText(quint32 type, ByteReader& r);
+    void playBitmap(quint32 type, ByteReader& r);
+
     void poly(quint32 type, ByteReader& r);
     void polyPoly(quint32 type, ByteReader& r);
     void polyDraw(bool small, ByteReader& r);
+    void arc(quint32 type, ByteReader& r);
+    void region(quint32 type, ByteReader& r);
     void selectObject(quint32 index);
+    void createPen(ByteReader& r);
+    void createBrush(ByteReader& r);
+    void createPalette(ByteReader& r);
     void createFont(ByteReader& r);
     void createExtPen(ByteReader& r);
     void createDibBrush(quint32 type, ByteReader& r);
@@ -231,36 +177,63 @@ private:
     QImage bitmapAt(const ByteReader& r, quint32 offBmi, quint32 cbBmi, quint32 offBits,
                     quint32 cbBits, quint32 usage, bool keepAlpha = false) const;
     void gradientFill(ByteReader& r);
-    const GdiBrush* brush(quint32 index) const;
 
     GdiCanvas& m_canvas;
     ObjectTable m_objects;
 };
 
-void EmfPlayer::play(ByteReader records)
+void EmfPlayer::play(QByteArrayView records)
 {
-    for (qint64 count = 0; count < MaxRecords && records.remaining() >= 8; ++count) {
-        const quint32 type = records.u32();
-        const quint32 size = records.u32();
-        // A record holds at least its 8-byte head, in whole 32-bit words, inside the file.
-        if (size < 8 || size % 4 != 0 || size - 8 > quint64(records.remaining()))
-            return;
-        // The record's reader spans its head too: its offsets count from there.
-        ByteReader r = records.at(quint64(records.position()) - 8, size);
-        records.skip(size - 8);
-        if (type == EMR_EOF)
-            return;
-        r.skip(8);
-        record(type, r);
+    RecordReader reader(MetafileFormat::Emf, records);
+    while (std::optional<MetafileRecord> record = reader.next())
+        play(*record);
+}
+
+void EmfPlayer::play(MetafileRecord& record)
+{
+    // A record shorter than its type's fixed part is damaged: it draws nothing.
+    if (record.shortened)
+        return;
+    ByteReader& r = record.reader;
+    switch (record.family()) {
+    case RecordFamily::State:
+        playState(record.type, r);
+        break;
+    case RecordFamily::Objects:
+        playObject(record.type, r);
+        break;
+    case RecordFamily::Figures:
+        playFigure(record.type, r);
+        break;
+    case RecordFamily::Paths:
+        playPath(record.type, r);
+        break;
+    case RecordFamily::Clipping:
+        playClip(record.type, r);
+        break;
+    case RecordFamily::Text:
+        playText(record.type, r);
+        break;
+    case RecordFamily::Bitmaps:
+        playBitmap(record.type, r);
+        break;
+    case RecordFamily::Comment:
+        // EMF+ records and private data: the GDI records of a dual file draw.
+        break;
+    case RecordFamily::Skipped:
+        // Consciously not drawn: flood fills need the device's pixels; MaskBlt and PlgBlt are
+        // masks and parallelograms no writer we know uses; text made of several strings;
+        // colour management, palettes, OpenGL, printer escapes, layout and mapper flags
+        // change nothing a vector player shows. Unknown records are skipped too.
+        break;
     }
 }
 
-void EmfPlayer::record(quint32 type, ByteReader& r)
+void EmfPlayer::playState(quint32 type, ByteReader& r)
 {
     GdiCanvas& c = m_canvas;
     DcState& dc = c.dc();
     switch (type) {
-    // Mapping and state
     case EMR_SETWINDOWEXTEX:
         c.setWindowExt(readPointL(r));
         break;
@@ -316,16 +289,12 @@ void EmfPlayer::record(quint32 type, ByteReader& r)
         dc.miterLimit = r.u32();
         break;
     case EMR_SETWORLDTRANSFORM: {
-        const QTransform xform = readXForm(r);
-        if (!r.failed())
-            c.setWorldTransform(xform);
+        c.setWorldTransform(readXForm(r));
         break;
     }
     case EMR_MODIFYWORLDTRANSFORM: {
         const QTransform xform = readXForm(r);
-        const quint32 mode = r.u32();
-        if (!r.failed())
-            c.modifyWorldTransform(xform, mode);
+        c.modifyWorldTransform(xform, r.u32());
         break;
     }
     case EMR_SAVEDC:
@@ -337,8 +306,14 @@ void EmfPlayer::record(quint32 type, ByteReader& r)
     case EMR_MOVETOEX:
         c.moveTo(readPointL(r));
         break;
+    default:
+        break;
+    }
+}
 
-    // Objects
+void EmfPlayer::playObject(quint32 type, ByteReader& r)
+{
+    switch (type) {
     case EMR_SELECTOBJECT:
     case EMR_SELECTPALETTE:
         selectObject(r.u32());
@@ -346,32 +321,15 @@ void EmfPlayer::record(quint32 type, ByteReader& r)
     case EMR_DELETEOBJECT:
         m_objects.remove(r.u32());
         break;
-    case EMR_CREATEPEN: {
-        const quint32 index = r.u32();
-        GdiPen pen;
-        pen.style = r.u32();
-        pen.width = std::abs(double(r.i32()));
-        r.i32(); // the y of the width point is not used
-        pen.color = colorFromRef(r.u32(), &dc.palette);
-        if (!r.failed())
-            m_objects.set(index, std::move(pen));
+    case EMR_CREATEPEN:
+        createPen(r);
         break;
-    }
     case EMR_EXTCREATEPEN:
         createExtPen(r);
         break;
-    case EMR_CREATEBRUSHINDIRECT: {
-        const quint32 index = r.u32();
-        GdiBrush b;
-        b.style = r.u32();
-        b.color = colorFromRef(r.u32(), &dc.palette);
-        b.hatch = int(r.u32());
-        if (b.style != BS_SOLID && b.style != BS_NULL && b.style != BS_HATCHED)
-            b.style = BS_SOLID;
-        if (!r.failed())
-            m_objects.set(index, std::move(b));
+    case EMR_CREATEBRUSHINDIRECT:
+        createBrush(r);
         break;
-    }
     case EMR_CREATEMONOBRUSH:
     case EMR_CREATEDIBPATTERNBRUSHPT:
         createDibBrush(type, r);
@@ -379,24 +337,18 @@ void EmfPlayer::record(quint32 type, ByteReader& r)
     case EMR_EXTCREATEFONTINDIRECTW:
         createFont(r);
         break;
-    case EMR_CREATEPALETTE: {
-        const quint32 index = r.u32();
-        r.u16(); // version
-        const quint16 count = r.u16();
-        GdiPalette palette;
-        for (quint16 i = 0; i < count && r.has(4); ++i) {
-            const quint8 red = r.u8();
-            const quint8 green = r.u8();
-            const quint8 blue = r.u8();
-            r.u8();
-            palette.entries.push_back(qRgb(red, green, blue));
-        }
-        if (!r.failed())
-            m_objects.set(index, std::move(palette));
+    case EMR_CREATEPALETTE:
+        createPalette(r);
+        break;
+    default:
         break;
     }
+}
 
-    // Figures
+void EmfPlayer::playFigure(quint32 type, ByteReader& r)
+{
+    GdiCanvas& c = m_canvas;
+    switch (type) {
     case EMR_POLYBEZIER:
     case EMR_POLYGON:
     case EMR_POLYLINE:
@@ -424,9 +376,7 @@ void EmfPlayer::record(quint32 type, ByteReader& r)
         break;
     case EMR_SETPIXELV: {
         const QPointF p = readPointL(r);
-        const QColor color = colorFromRef(r.u32(), &dc.palette);
-        if (!r.failed())
-            c.setPixel(p, color);
+        c.setPixel(p, colorFromRef(r.u32(), &c.dc().palette));
         break;
     }
     case EMR_RECTANGLE:
@@ -439,37 +389,41 @@ void EmfPlayer::record(quint32 type, ByteReader& r)
         const QRectF box = readRectL(r);
         const double w = r.i32();
         const double h = r.i32();
-        if (!r.failed())
-            c.roundRect(box, QSizeF(w, h));
+        c.roundRect(box, QSizeF(w, h));
         break;
     }
     case EMR_ARC:
     case EMR_ARCTO:
     case EMR_CHORD:
-    case EMR_PIE: {
-        const QRectF box = readRectL(r);
-        const QPointF start = readPointL(r);
-        const QPointF end = readPointL(r);
-        if (r.failed())
-            break;
-        const ArcKind kind = type == EMR_ARC ? ArcKind::Arc
-            : type == EMR_ARCTO              ? ArcKind::ArcTo
-            : type == EMR_CHORD              ? ArcKind::Chord
-                                             : ArcKind::Pie;
-        c.arc(kind, box, start, end);
+    case EMR_PIE:
+        arc(type, r);
         break;
-    }
     case EMR_ANGLEARC: {
         const QPointF center = readPointL(r);
         const double radius = r.u32();
         const double start = r.f32();
         const double sweep = r.f32();
-        if (!r.failed())
-            c.angleArc(center, radius, start, sweep);
+        c.angleArc(center, radius, start, sweep);
         break;
     }
+    case EMR_FILLRGN:
+    case EMR_FRAMERGN:
+    case EMR_PAINTRGN:
+    case EMR_INVERTRGN:
+        region(type, r);
+        break;
+    case EMR_GRADIENTFILL:
+        gradientFill(r);
+        break;
+    default:
+        break;
+    }
+}
 
-    // Paths
+void EmfPlayer::playPath(quint32 type, ByteReader& r)
+{
+    GdiCanvas& c = m_canvas;
+    switch (type) {
     case EMR_BEGINPATH:
         c.beginPath();
         break;
@@ -500,8 +454,15 @@ void EmfPlayer::record(quint32 type, ByteReader& r)
     case EMR_SELECTCLIPPATH:
         c.selectClipPath(int(r.u32()));
         break;
+    default:
+        break;
+    }
+}
 
-    // Clipping and regions
+void EmfPlayer::playClip(quint32 type, ByteReader& r)
+{
+    GdiCanvas& c = m_canvas;
+    switch (type) {
     case EMR_INTERSECTCLIPRECT:
         c.intersectClipRect(readRectL(r));
         break;
@@ -523,105 +484,25 @@ void EmfPlayer::record(quint32 type, ByteReader& r)
             c.selectClipRegion(region, mode, true);
         break;
     }
-    case EMR_FILLRGN:
-    case EMR_FRAMERGN: {
-        readRectL(r); // bounds
-        const quint32 size = r.u32();
-        const GdiBrush* b = brush(r.u32());
-        QSizeF frame;
-        if (type == EMR_FRAMERGN) {
-            const double w = r.i32();
-            const double h = r.i32();
-            frame = QSizeF(w, h);
-        }
-        const std::optional<QPainterPath> region = readRegionData(r.take(size));
-        if (!region || !b || r.failed())
-            break;
-        if (type == EMR_FILLRGN)
-            c.fillRegion(*region, *b, true);
-        else
-            c.frameRegion(*region, *b, frame, true);
-        break;
-    }
-    case EMR_PAINTRGN:
-    case EMR_INVERTRGN: {
-        readRectL(r);
-        const quint32 size = r.u32();
-        const std::optional<QPainterPath> region = readRegionData(r.take(size));
-        if (!region || r.failed())
-            break;
-        if (type == EMR_PAINTRGN)
-            c.fillRegion(*region, dc.brush, true);
-        else
-            c.invertRegion(*region, true);
-        break;
-    }
-
-    // Text
-    case EMR_EXTTEXTOUTA:
-    case EMR_EXTTEXTOUTW:
-        extTextOut(type == EMR_EXTTEXTOUTW, r);
-        break;
-    case EMR_SMALLTEXTOUT:
-        smallTextOut(r);
-        break;
-
-    // Bitmaps
-    case EMR_BITBLT:
-    case EMR_STRETCHBLT:
-    case EMR_ALPHABLEND:
-    case EMR_TRANSPARENTBLT:
-        blt(type, r);
-        break;
-    case EMR_STRETCHDIBITS:
-    case EMR_SETDIBITSTODEVICE:
-        dibits(type == EMR_STRETCHDIBITS, r);
-        break;
-    case EMR_GRADIENTFILL:
-        gradientFill(r);
-        break;
-
-    // Consciously not drawn: EMR_COMMENT carries EMF+ records (whose GDI twins draw) and
-    // private data; flood fills need the device's pixels; MaskBlt and PlgBlt are masks and
-    // parallelograms no writer we know uses; text made of several strings; colour
-    // management, palettes, OpenGL, printer escapes, layout and mapper flags change nothing
-    // a vector player shows.
-    case EMR_HEADER:
-    case EMR_COMMENT:
-    case EMR_EXTFLOODFILL:
-    case EMR_MASKBLT:
-    case EMR_PLGBLT:
-    case EMR_POLYTEXTOUTA:
-    case EMR_POLYTEXTOUTW:
-    case EMR_SETMAPPERFLAGS:
-    case EMR_SETSTRETCHBLTMODE:
-    case EMR_SETCOLORADJUSTMENT:
-    case EMR_SETPALETTEENTRIES:
-    case EMR_RESIZEPALETTE:
-    case EMR_REALIZEPALETTE:
-    case EMR_SETICMMODE:
-    case EMR_CREATECOLORSPACE:
-    case EMR_SETCOLORSPACE:
-    case EMR_DELETECOLORSPACE:
-    case EMR_GLSRECORD:
-    case EMR_GLSBOUNDEDRECORD:
-    case EMR_PIXELFORMAT:
-    case EMR_DRAWESCAPE:
-    case EMR_EXTESCAPE:
-    case EMR_FORCEUFIMAPPING:
-    case EMR_NAMEDESCAPE:
-    case EMR_COLORCORRECTPALETTE:
-    case EMR_SETICMPROFILEA:
-    case EMR_SETICMPROFILEW:
-    case EMR_SETLAYOUT:
-    case EMR_SETLINKEDUFIS:
-    case EMR_SETTEXTJUSTIFICATION:
-    case EMR_COLORMATCHTOTARGETW:
-    case EMR_CREATECOLORSPACEW:
-        break;
     default:
         break;
     }
+}
+
+void EmfPlayer::playText(quint32 type, ByteReader& r)
+{
+    if (type == EMR_SMALLTEXTOUT)
+        smallTextOut(r);
+    else
+        extTextOut(type == EMR_EXTTEXTOUTW, r);
+}
+
+void EmfPlayer::playBitmap(quint32 type, ByteReader& r)
+{
+    if (type == EMR_STRETCHDIBITS || type == EMR_SETDIBITSTODEVICE)
+        dibits(type == EMR_STRETCHDIBITS, r);
+    else
+        blt(type, r);
 }
 
 void EmfPlayer::poly(quint32 type, ByteReader& r)
@@ -694,93 +575,98 @@ void EmfPlayer::polyDraw(bool small, ByteReader& r)
     m_canvas.polyDraw(points, types);
 }
 
-void EmfPlayer::selectObject(quint32 index)
+void EmfPlayer::arc(quint32 type, ByteReader& r)
 {
-    GdiCanvas& c = m_canvas;
-    if (index & StockObjectFlag) {
-        // Stock objects ([MS-EMF] 2.1.31).
-        GdiBrush b;
-        GdiPen pen;
-        switch (index & ~StockObjectFlag) {
-        case 0: // WHITE_BRUSH
-            b.color = Qt::white;
-            c.selectBrush(b);
-            break;
-        case 1: // LTGRAY_BRUSH
-            b.color = QColor(0xC0, 0xC0, 0xC0);
-            c.selectBrush(b);
-            break;
-        case 2: // GRAY_BRUSH
-            b.color = QColor(0x80, 0x80, 0x80);
-            c.selectBrush(b);
-            break;
-        case 3: // DKGRAY_BRUSH
-            b.color = QColor(0x40, 0x40, 0x40);
-            c.selectBrush(b);
-            break;
-        case 4: // BLACK_BRUSH
-            b.color = Qt::black;
-            c.selectBrush(b);
-            break;
-        case 5: // NULL_BRUSH
-            b.style = BS_NULL;
-            c.selectBrush(b);
-            break;
-        case 6: // WHITE_PEN
-            pen.color = Qt::white;
-            c.selectPen(pen);
-            break;
-        case 7: // BLACK_PEN
-            c.selectPen(pen);
-            break;
-        case 8: // NULL_PEN
-            pen.style = PS_NULL;
-            c.selectPen(pen);
-            break;
-        case 10:   // OEM_FIXED_FONT
-        case 11:   // ANSI_FIXED_FONT
-        case 16: { // SYSTEM_FIXED_FONT
-            GdiFont f;
-            f.face = QStringLiteral("Courier New");
-            f.height = -13;
-            c.selectFont(f);
-            break;
-        }
-        case 12:   // ANSI_VAR_FONT
-        case 13:   // SYSTEM_FONT
-        case 14:   // DEVICE_DEFAULT_FONT
-        case 17: { // DEFAULT_GUI_FONT
-            GdiFont f;
-            f.face = QStringLiteral("Arial");
-            f.height = -13;
-            c.selectFont(f);
-            break;
-        }
-        case 15: // DEFAULT_PALETTE
-            c.selectPalette({});
-            break;
-        default:
-            break;
-        }
-        return;
-    }
-    const GdiObject* object = m_objects.get(index);
-    if (!object)
-        return;
-    if (const auto* p = std::get_if<GdiPen>(object))
-        c.selectPen(*p);
-    else if (const auto* b = std::get_if<GdiBrush>(object))
-        c.selectBrush(*b);
-    else if (const auto* f = std::get_if<GdiFont>(object))
-        c.selectFont(*f);
-    else if (const auto* palette = std::get_if<GdiPalette>(object))
-        c.selectPalette(*palette);
+    const QRectF box = readRectL(r);
+    const QPointF start = readPointL(r);
+    const QPointF end = readPointL(r);
+    const ArcKind kind = type == EMR_ARC ? ArcKind::Arc
+        : type == EMR_ARCTO              ? ArcKind::ArcTo
+        : type == EMR_CHORD              ? ArcKind::Chord
+                                         : ArcKind::Pie;
+    m_canvas.arc(kind, box, start, end);
 }
 
-const GdiBrush* EmfPlayer::brush(quint32 index) const
+void EmfPlayer::region(quint32 type, ByteReader& r)
 {
-    const GdiObject* object = m_objects.get(index);
-    return object ? std::get_if<GdiBrush>(object) : nullptr;
+    // EMR_FILLRGN and EMR_FRAMERGN name a brush (the frame adds its width and height);
+    // EMR_PAINTRGN and EMR_INVERTRGN use the selected one or none.
+    readRectL(r); // bounds
+    const quint32 size = r.u32();
+    if (type == EMR_PAINTRGN || type == EMR_INVERTRGN) {
+        const std::optional<QPainterPath> region = readRegionData(r.take(size));
+        if (!region || r.failed())
+            return;
+        if (type == EMR_PAINTRGN)
+            m_canvas.fillRegion(*region, m_canvas.dc().brush, true);
+        else
+            m_canvas.invertRegion(*region, true);
+        return;
+    }
+    const GdiBrush* b = m_objects.find<GdiBrush>(r.u32());
+    QSizeF frame;
+    if (type == EMR_FRAMERGN) {
+        const double w = r.i32();
+        const double h = r.i32();
+        frame = QSizeF(w, h);
+    }
+    const std::optional<QPainterPath> region = readRegionData(r.take(size));
+    if (!region || !b || r.failed())
+        return;
+    if (type == EMR_FILLRGN)
+        m_canvas.fillRegion(*region, *b, true);
+    else
+        m_canvas.frameRegion(*region, *b, frame, true);
+}
+
+void EmfPlayer::selectObject(quint32 index)
+{
+    if (index & StockObjectFlag) {
+        m_canvas.select(stockObject(index & ~StockObjectFlag));
+        return;
+    }
+    if (const GdiObject* object = m_objects.get(index))
+        m_canvas.select(*object);
+}
+
+void EmfPlayer::createPen(ByteReader& r)
+{
+    const quint32 index = r.u32();
+    GdiPen pen;
+    pen.style = r.u32();
+    pen.width = std::abs(double(r.i32()));
+    r.i32(); // the y of the width point is not used
+    pen.color = colorFromRef(r.u32(), &m_canvas.dc().palette);
+    m_objects.set(index, std::move(pen));
+}
+
+void EmfPlayer::createBrush(ByteReader& r)
+{
+    const quint32 index = r.u32();
+    GdiBrush b;
+    b.style = r.u32();
+    b.color = colorFromRef(r.u32(), &m_canvas.dc().palette);
+    b.hatch = int(r.u32());
+    if (b.style != BS_SOLID && b.style != BS_NULL && b.style != BS_HATCHED)
+        b.style = BS_SOLID;
+    m_objects.set(index, std::move(b));
+}
+
+void EmfPlayer::createPalette(ByteReader& r)
+{
+    const quint32 index = r.u32();
+    r.u16(); // version
+    const quint16 count = r.u16();
+    GdiPalette palette;
+    for (quint16 i = 0; i < count && r.has(4); ++i) {
+        const quint8 red = r.u8();
+        const quint8 green = r.u8();
+        const quint8 blue = r.u8();
+        r.u8();
+        palette.entries.push_back(qRgb(red, green, blue));
+    }
+    if (!r.failed())
+        m_objects.set(index, std::move(palette));
 }
 
 void EmfPlayer::createFont(ByteReader& r)
@@ -802,8 +688,6 @@ void EmfPlayer::createFont(ByteReader& r)
     r.u8();
     f.pitchAndFamily = r.u8();
     const QByteArrayView face = r.bytes(64);
-    if (r.failed())
-        return;
     QString name;
     for (qsizetype i = 0; i + 1 < face.size(); i += 2) {
         const char16_t unit = char16_t(quint8(face[i]) | (quint8(face[i + 1]) << 8));
@@ -829,8 +713,6 @@ void EmfPlayer::createExtPen(ByteReader& r)
     pen.color = colorFromRef(r.u32(), &m_canvas.dc().palette);
     r.u32(); // hatch
     const quint32 entries = r.u32();
-    if (r.failed())
-        return;
     pen.geometric = (pen.style & PS_GEOMETRIC) != 0;
     // Cosmetic pens are one pixel wide whatever their width says.
     pen.width = pen.geometric ? width : 0;
@@ -852,8 +734,6 @@ void EmfPlayer::createDibBrush(quint32 type, ByteReader& r)
     const quint32 cbBmi = r.u32();
     const quint32 offBits = r.u32();
     const quint32 cbBits = r.u32();
-    if (r.failed())
-        return;
     GdiBrush b;
     b.style = BS_DIBPATTERNPT;
     b.monochrome = type == EMR_CREATEMONOBRUSH;
@@ -976,8 +856,6 @@ void EmfPlayer::blt(quint32 type, ByteReader& r)
         cxSrc = r.i32();
         cySrc = r.i32();
     }
-    if (r.failed())
-        return;
     const QRectF box(xDest, yDest, cxDest, cyDest);
     if (cbBmi == 0) {
         if (type == EMR_BITBLT || type == EMR_STRETCHBLT)
@@ -1048,8 +926,6 @@ void EmfPlayer::dibits(bool stretch, ByteReader& r)
         cxDest = r.i32();
         cyDest = r.i32();
     }
-    if (r.failed())
-        return;
     const QRectF box(xDest, yDest, cxDest, cyDest);
     if (cbBmi == 0) {
         if (stretch)
@@ -1213,7 +1089,7 @@ void playEmf(QByteArrayView data, const EmfHeader& header, QPainter& painter, co
     try {
         GdiCanvas canvas(painter, target, mapping);
         EmfPlayer player(canvas);
-        player.play(ByteReader(data.sliced(header.headerSize)));
+        player.play(data.sliced(header.headerSize));
     } catch (const std::exception&) {
         // Out of memory in the middle of a picture: what was drawn stays.
     }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "dc_state.h"
 #include "gdi_objects.h"
+#include "logical_mapping.h"
 
 #include <QFont>
 #include <QImage>
@@ -13,54 +15,12 @@
 #include <optional>
 #include <vector>
 
+class QGlyphRun;
 class QPainter;
 
 namespace platform::metafile {
 
-/// How a metafile's device units land on the painter.
-struct DeviceMapping {
-    /// Device units to the painter's coordinates (before the painter's own transform).
-    QTransform deviceToTarget;
-    /// Device units per millimetre, for the fixed mapping modes (MM_LOMETRIC ... MM_TWIPS).
-    double unitsPerMmX = 96 / 25.4;
-    double unitsPerMmY = 96 / 25.4;
-    /// WMF: MM_TEXT scales by window and viewport like MM_ANISOTROPIC (a WMF has no device
-    /// of its own; its window is always mapped onto the picture's frame).
-    bool scaledTextMode = false;
-    /// The physical size of one unit of the painter's coordinates, in HIMETRIC.
-    double himetricPerTargetUnit = 2540.0 / 96;
-};
-
-/// The state of a device context that SaveDC saves and RestoreDC restores.
-struct DcState {
-    int mapMode = MM_TEXT;
-    QPointF windowOrg{0, 0};
-    QPointF windowExt{1, 1};
-    QPointF viewportOrg{0, 0};
-    QPointF viewportExt{1, 1};
-    QTransform world;
-
-    GdiPen pen;
-    GdiBrush brush;
-    GdiFont font;
-    GdiPalette palette;
-
-    QColor textColor = Qt::black;
-    QColor bkColor = Qt::white;
-    int bkMode = OPAQUE;
-    quint32 textAlign = 0;
-    int polyFillMode = ALTERNATE;
-    int rop2 = R2_COPYPEN;
-    int arcDirection = AD_COUNTERCLOCKWISE;
-    double textCharExtra = 0;
-    double miterLimit = 10;
-    QPointF currentPos{0, 0};
-    QPointF brushOrg{0, 0};
-
-    /// The clip region and the meta region in the painter's coordinates; none = no clip.
-    std::optional<QPainterPath> clip;
-    std::optional<QPainterPath> metaClip;
-};
+struct TextLayout;
 
 /// The kinds of elliptic arc figures.
 enum class ArcKind {
@@ -73,6 +33,12 @@ enum class ArcKind {
 /// A device context over a QPainter: the drawing state of a metafile (mapping, world
 /// transform, selected objects, clip, path) and the GDI drawing operations, in logical units.
 /// WMF and EMF players parse records and call it. Nothing here throws.
+///
+/// Its parts live in a source file each: state, mapping and selection (gdi_canvas.cpp), pens
+/// and brushes (gdi_canvas_pens.cpp), figures and regions (gdi_canvas_figures.cpp), text
+/// (gdi_canvas_text.cpp), paths and clipping (gdi_canvas_paths.cpp), bitmaps
+/// (gdi_canvas_bitmaps.cpp). Whatever reaches the painter goes through fillShape() and
+/// strokeShape() (figures, regions, paths, pattern transfers), paintText() or drawImage().
 class GdiCanvas {
 public:
     GdiCanvas(QPainter& painter, const QRectF& target, const DeviceMapping& mapping);
@@ -80,25 +46,34 @@ public:
     GdiCanvas(const GdiCanvas&) = delete;
     GdiCanvas& operator=(const GdiCanvas&) = delete;
 
-    /// The current state; setters below keep derived values up to date, so change the
-    /// mapping only through them.
+    /// The current state; change the mapping only through the setters below, which keep
+    /// toTarget() up to date.
     DcState& dc() { return m_dc; }
     const DcState& dc() const { return m_dc; }
 
-    // Mapping ([MS-EMF] 2.3.11, [MS-WMF] 2.3.5)
-    void setMapMode(int mode);
-    void setWindowOrg(QPointF org);
-    void setWindowExt(QPointF ext);
-    void setViewportOrg(QPointF org);
-    void setViewportExt(QPointF ext);
-    void offsetWindowOrg(QPointF delta);
-    void offsetViewportOrg(QPointF delta);
-    void scaleWindowExt(double xNum, double xDenom, double yNum, double yDenom);
-    void scaleViewportExt(double xNum, double xDenom, double yNum, double yDenom);
-    void setWorldTransform(const QTransform& world);
-    /// MWT_IDENTITY 1, MWT_LEFTMULTIPLY 2, MWT_RIGHTMULTIPLY 3, MWT_SET 4.
-    void modifyWorldTransform(const QTransform& xform, quint32 mode);
+    // Mapping ([MS-EMF] 2.3.11, [MS-WMF] 2.3.5), as LogicalMapping keeps it.
+    void setMapMode(int mode) { changeMapping().setMapMode(mode); }
+    void setWindowOrg(QPointF org) { changeMapping().setWindowOrg(org); }
+    void setWindowExt(QPointF ext) { changeMapping().setWindowExt(ext); }
+    void setViewportOrg(QPointF org) { changeMapping().setViewportOrg(org); }
+    void setViewportExt(QPointF ext) { changeMapping().setViewportExt(ext); }
+    void offsetWindowOrg(QPointF delta) { changeMapping().offsetWindowOrg(delta); }
+    void offsetViewportOrg(QPointF delta) { changeMapping().offsetViewportOrg(delta); }
+    void scaleWindowExt(double xNum, double xDenom, double yNum, double yDenom)
+    {
+        changeMapping().scaleWindowExt(xNum, xDenom, yNum, yDenom);
+    }
+    void scaleViewportExt(double xNum, double xDenom, double yNum, double yDenom)
+    {
+        changeMapping().scaleViewportExt(xNum, xDenom, yNum, yDenom);
+    }
+    void setWorldTransform(const QTransform& world) { changeMapping().setWorldTransform(world); }
+    void modifyWorldTransform(const QTransform& xform, quint32 mode)
+    {
+        changeMapping().modifyWorldTransform(xform, mode);
+    }
 
+    // State and selection
     /// Saves the state; nesting deeper than MaxSaveDepth is ignored.
     void saveDc();
     /// Restores a saved state: negative `which` counts back from the latest, positive is
@@ -110,8 +85,11 @@ public:
     void selectBrush(const GdiBrush& brush) { m_dc.brush = brush; }
     void selectFont(const GdiFont& font) { m_dc.font = font; }
     void selectPalette(const GdiPalette& palette) { m_dc.palette = palette; }
+    /// Selects a pen, brush, font or palette; a region (WMF) becomes the clip region, in
+    /// logical units. An empty slot's object changes nothing.
+    void select(const GdiObject& object);
 
-    // Drawing, in logical units
+    // Figures, in logical units
     void moveTo(QPointF p);
     void lineTo(QPointF p);
     void polyline(const QPolygonF& points);
@@ -130,6 +108,7 @@ public:
     void angleArc(QPointF center, double radius, double startDeg, double sweepDeg);
     void setPixel(QPointF p, const QColor& color);
 
+    // Text
     /// ExtTextOut: `dx` holds the advance of each character in logical units (empty: the
     /// font's own advances); `rect` the clipping or opaquing rectangle of `options`. In the
     /// advanced graphics mode the world transform turns the glyphs; in the compatible mode
@@ -137,6 +116,7 @@ public:
     void textOut(QPointF reference, const QString& text, const std::vector<double>& dx,
                  quint32 options, const std::optional<QRectF>& rect, bool advancedMode = false);
 
+    // Regions and gradients
     /// Fills a region given in logical units (`deviceUnits`: in device units) with `brush`.
     void fillRegion(const QPainterPath& region, const GdiBrush& brush, bool deviceUnits);
     /// Outlines a region with `brush`, `size` being the frame's width and height in logical
@@ -147,6 +127,7 @@ public:
     /// Fills a logical path with `brush` (a gradient, say) as the current mix mode allows.
     void fillGradient(const QPainterPath& logicalPath, const QBrush& brush);
 
+    // Bitmaps
     /// A pattern block transfer (PatBlt) of the current brush with ternary `rop`.
     void patBlt(const QRectF& box, quint32 rop);
     /// Draws `image` part `source` (image pixels) into `box` (logical) with ternary `rop`;
@@ -180,27 +161,61 @@ public:
     const QTransform& toTarget();
 
 private:
-    void mappingChanged() { m_toTargetValid = false; }
+    // The mapping, to be changed: what toTarget() derives from it is made again.
+    LogicalMapping& changeMapping()
+    {
+        m_toTargetValid = false;
+        return m_dc.mapping;
+    }
+
+    // State: whether the mapping can draw (putting the clip on the painter first), the
+    // painter's transform over its own base.
     bool usable();
-    QPen makePen();
-    void applyRop2(int rop2);
-    void fillShape(const QPainterPath& logicalPath, const GdiBrush& brush);
-    void strokeShape(const QPainterPath& logicalPath);
-    void drawShape(const QPainterPath& logicalPath, bool fill, bool closedFigure);
-    void addToPath(const QPainterPath& logicalPath, bool connectFromCurrent);
-    QPainterPath arcPath(ArcKind kind, const QRectF& box, QPointF start, QPointF end);
-    void combineClip(const QPainterPath& targetPath, int mode);
     void applyClip();
     QPainterPath frameTargetPath() const;
     void setPainterTransform(const QTransform& t);
+
+    // Pens and brushes: every fill and stroke reaches the painter here.
+    QPen makePen();
+    void applyRop2(int rop2);
     QBrush patternBrush(const GdiBrush& brush);
+    /// `path` with the polygon fill mode of the DC (ALTERNATE or WINDING).
+    QPainterPath withFillMode(QPainterPath path) const;
+    void fillShape(const QPainterPath& logicalPath, const GdiBrush& brush);
+    void strokeShape(const QPainterPath& logicalPath);
+
+    // Figures: drawn, or added to the open path.
+    void drawShape(const QPainterPath& logicalPath, bool fill, bool closedFigure);
+    void addToPath(const QPainterPath& logicalPath, bool connectFromCurrent);
+    QPainterPath arcPath(ArcKind kind, const QRectF& box, QPointF start, QPointF end);
+
+    // Text
+    // The face a text record draws in: the installed family, whether it is a symbol font
+    // (drawn as OpenSymbol's Unicode) and whether the text is glyph indexes.
+    struct TextFace {
+        QString family;
+        bool symbol = false;
+        bool glyphIndexes = false;
+    };
+    /// The face for `rawText` with ExtTextOut `options`; nullopt when the text is left out
+    /// (MathType's MT Extra, glyph indexes we cannot trust).
+    std::optional<TextFace> textFace(const QString& rawText, quint32 options) const;
     /// The selected font as a QFont of `family` sized for our device, given the mapping's
     /// scales along x and y; nullopt when it would be invisibly small or absurdly large.
     std::optional<QFont> realizeFont(const QString& family, double ys, double xs) const;
+    /// Draws laid-out text in `font`: `glyphs` for glyph indexes (nullptr: characters, one
+    /// by one at their positions with `useDx`), clipped to `clip` in logical units.
+    void paintText(const QFont& font, const QString& text, QGlyphRun* glyphs, bool useDx,
+                   const TextLayout& layout, const std::optional<QRectF>& clip);
+
+    // Paths and clipping
+    /// Fills and/or strokes the recorded path with the DC's brush and pen, then empties it.
+    void paintPath(bool fill, bool stroke);
+    void combineClip(const QPainterPath& targetPath, int mode);
 
     QPainter& m_painter;
     QRectF m_target;
-    DeviceMapping m_mapping;
+    DeviceMapping m_device;
     QTransform m_painterBase;
     double m_hairline = 1;
     DcState m_dc;

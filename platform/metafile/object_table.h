@@ -18,6 +18,12 @@ public:
     void set(quint32 index, GdiObject object);
     /// The object in slot `index`, nullptr when the slot is empty or out of range.
     const GdiObject* get(quint32 index) const;
+    /// The object in slot `index` when it is a `T`, else nullptr.
+    template <typename T> const T* find(quint32 index) const
+    {
+        const GdiObject* object = get(index);
+        return object ? std::get_if<T>(object) : nullptr;
+    }
     /// Empties slot `index`.
     void remove(quint32 index);
 

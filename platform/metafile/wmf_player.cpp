@@ -4,7 +4,9 @@
 #include "bitmaps.h"
 #include "gdi_canvas.h"
 #include "object_table.h"
+#include "record_reader.h"
 #include "text_decoding.h"
+#include "wmf_records.h"
 
 #include <QPainter>
 #include <QPicture>
@@ -16,86 +18,12 @@ namespace platform::metafile {
 
 namespace {
 
-// Record functions ([MS-WMF] 2.1.1.1, RecordType).
-constexpr quint16 META_EOF = 0x0000;
-constexpr quint16 META_REALIZEPALETTE = 0x0035;
-constexpr quint16 META_SETPALENTRIES = 0x0037;
-constexpr quint16 META_SETBKMODE = 0x0102;
-constexpr quint16 META_SETMAPMODE = 0x0103;
-constexpr quint16 META_SETROP2 = 0x0104;
-constexpr quint16 META_SETRELABS = 0x0105;
-constexpr quint16 META_SETPOLYFILLMODE = 0x0106;
-constexpr quint16 META_SETSTRETCHBLTMODE = 0x0107;
-constexpr quint16 META_SETTEXTCHAREXTRA = 0x0108;
-constexpr quint16 META_RESTOREDC = 0x0127;
-constexpr quint16 META_RESIZEPALETTE = 0x0139;
-constexpr quint16 META_DIBCREATEPATTERNBRUSH = 0x0142;
-constexpr quint16 META_SETLAYOUT = 0x0149;
-constexpr quint16 META_SETBKCOLOR = 0x0201;
-constexpr quint16 META_SETTEXTCOLOR = 0x0209;
-constexpr quint16 META_OFFSETVIEWPORTORG = 0x0211;
-constexpr quint16 META_LINETO = 0x0213;
-constexpr quint16 META_MOVETO = 0x0214;
-constexpr quint16 META_OFFSETCLIPRGN = 0x0220;
-constexpr quint16 META_FILLREGION = 0x0228;
-constexpr quint16 META_SETMAPPERFLAGS = 0x0231;
-constexpr quint16 META_SELECTPALETTE = 0x0234;
-constexpr quint16 META_POLYGON = 0x0324;
-constexpr quint16 META_POLYLINE = 0x0325;
-constexpr quint16 META_SETTEXTJUSTIFICATION = 0x020A;
-constexpr quint16 META_SETWINDOWORG = 0x020B;
-constexpr quint16 META_SETWINDOWEXT = 0x020C;
-constexpr quint16 META_SETVIEWPORTORG = 0x020D;
-constexpr quint16 META_SETVIEWPORTEXT = 0x020E;
-constexpr quint16 META_OFFSETWINDOWORG = 0x020F;
-constexpr quint16 META_SCALEWINDOWEXT = 0x0410;
-constexpr quint16 META_SCALEVIEWPORTEXT = 0x0412;
-constexpr quint16 META_EXCLUDECLIPRECT = 0x0415;
-constexpr quint16 META_INTERSECTCLIPRECT = 0x0416;
-constexpr quint16 META_ELLIPSE = 0x0418;
-constexpr quint16 META_FLOODFILL = 0x0419;
-constexpr quint16 META_FRAMEREGION = 0x0429;
-constexpr quint16 META_ANIMATEPALETTE = 0x0436;
-constexpr quint16 META_TEXTOUT = 0x0521;
-constexpr quint16 META_POLYPOLYGON = 0x0538;
-constexpr quint16 META_EXTFLOODFILL = 0x0548;
-constexpr quint16 META_RECTANGLE = 0x041B;
-constexpr quint16 META_SETPIXEL = 0x041F;
-constexpr quint16 META_ROUNDRECT = 0x061C;
-constexpr quint16 META_PATBLT = 0x061D;
-constexpr quint16 META_SAVEDC = 0x001E;
-constexpr quint16 META_PIE = 0x081A;
-constexpr quint16 META_STRETCHBLT = 0x0B23;
-constexpr quint16 META_ESCAPE = 0x0626;
-constexpr quint16 META_INVERTREGION = 0x012A;
-constexpr quint16 META_PAINTREGION = 0x012B;
-constexpr quint16 META_SELECTCLIPREGION = 0x012C;
-constexpr quint16 META_SELECTOBJECT = 0x012D;
-constexpr quint16 META_SETTEXTALIGN = 0x012E;
-constexpr quint16 META_ARC = 0x0817;
-constexpr quint16 META_CHORD = 0x0830;
-constexpr quint16 META_BITBLT = 0x0922;
-constexpr quint16 META_EXTTEXTOUT = 0x0A32;
-constexpr quint16 META_SETDIBTODEV = 0x0D33;
-constexpr quint16 META_DIBBITBLT = 0x0940;
-constexpr quint16 META_DIBSTRETCHBLT = 0x0B41;
-constexpr quint16 META_STRETCHDIB = 0x0F43;
-constexpr quint16 META_DELETEOBJECT = 0x01F0;
-constexpr quint16 META_CREATEPALETTE = 0x00F7;
-constexpr quint16 META_CREATEPATTERNBRUSH = 0x01F9;
-constexpr quint16 META_CREATEPENINDIRECT = 0x02FA;
-constexpr quint16 META_CREATEFONTINDIRECT = 0x02FB;
-constexpr quint16 META_CREATEBRUSHINDIRECT = 0x02FC;
-constexpr quint16 META_CREATEREGION = 0x06FF;
-
 // META_ESCAPE functions ([MS-WMF] 2.1.1.17) and the comment that carries an EMF.
 constexpr quint16 MFCOMMENT = 0x000F;
 constexpr quint32 WMF_EMF_COMMENT = 0x43464D57; // "WMFC"
 
 constexpr quint32 PlaceableKey = 0x9AC6CDD7;
 constexpr qsizetype PlaceableSize = 22;
-// Records played at most: far more than any real picture, few enough to end in seconds.
-constexpr qint64 MaxRecords = 4'000'000;
 // A standard WMF larger than this many pixels is scaled down to fit.
 constexpr double MaxStandardPixels = 1024;
 
@@ -232,49 +160,94 @@ GdiFont readFont(ByteReader& r)
 
 class WmfPlayer {
 public:
-    WmfPlayer(GdiCanvas& canvas)
+    explicit WmfPlayer(GdiCanvas& canvas)
         : m_canvas(canvas)
     {
     }
 
-    void play(ByteReader records);
+    void play(QByteArrayView records);
 
 private:
-    void record(quint16 function, quint32 sizeWords, ByteReader& r);
+    void play(MetafileRecord& record);
+    // One member function for each family of records.
+    void playState(quint16 function, ByteReader& r);
+    void playObject(quint16 function, ByteReader& r);
+    void playFigure(quint16 function, ByteReader& r);
+    void playClip(quint16 function, ByteReader& r);
+    void playText(quint16 function, ByteReader& r);
+    void playBitmap(quint16 function, quint64 size, ByteReader& r);
+
+    void arc(quint16 function, ByteReader& r);
+    void polyPolygon(ByteReader& r);
+    void region(quint16 function, ByteReader& r);
+    void createPen(ByteReader& r);
+    void createBrush(ByteReader& r);
+    void createPalette(ByteReader& r);
     void textOut(ByteReader& r);
     void extTextOut(ByteReader& r);
-    void bitBlt(quint16 function, quint32 sizeWords, ByteReader& r);
+    void bitBlt(quint16 function, quint64 size, ByteReader& r);
     void dibits(quint16 function, ByteReader& r);
     void createPatternBrush(quint16 function, ByteReader& r);
     void selectObject(quint16 index);
-    const GdiRegion* region(quint16 index) const;
-    const GdiBrush* brush(quint16 index) const;
 
     GdiCanvas& m_canvas;
     ObjectTable m_objects;
 };
 
-void WmfPlayer::play(ByteReader records)
+void WmfPlayer::play(QByteArrayView records)
 {
-    for (qint64 count = 0; count < MaxRecords && records.remaining() >= 6; ++count) {
-        const quint32 sizeWords = records.u32();
-        const quint16 function = records.u16();
-        // A record is at least its own 6-byte head and lies wholly inside the file.
-        if (sizeWords < 3 || quint64(sizeWords) * 2 - 6 > quint64(records.remaining()))
-            return;
-        if (function == META_EOF)
-            return;
-        ByteReader r = records.take(quint64(sizeWords) * 2 - 6);
-        record(function, sizeWords, r);
+    RecordReader reader(MetafileFormat::Wmf, records);
+    while (std::optional<MetafileRecord> record = reader.next())
+        play(*record);
+}
+
+void WmfPlayer::play(MetafileRecord& record)
+{
+    const auto function = quint16(record.type);
+    ByteReader& r = record.reader;
+    if (!record.kind || record.shortened) {
+        // Records we do not know draw nothing, nor do records shorter than their type's
+        // fixed part. If they create an object, they still take a slot of the object table,
+        // so that the indexes of later objects stay right ([MS-WMF] 2.3.4).
+        if (createsObject(function))
+            m_objects.add(std::monostate{});
+        return;
+    }
+    switch (record.family()) {
+    case RecordFamily::State:
+        playState(function, r);
+        break;
+    case RecordFamily::Objects:
+        playObject(function, r);
+        break;
+    case RecordFamily::Figures:
+        playFigure(function, r);
+        break;
+    case RecordFamily::Clipping:
+        playClip(function, r);
+        break;
+    case RecordFamily::Text:
+        playText(function, r);
+        break;
+    case RecordFamily::Bitmaps:
+        playBitmap(function, record.size, r);
+        break;
+    case RecordFamily::Paths:
+    case RecordFamily::Comment:
+    case RecordFamily::Skipped:
+        // Consciously not drawn: flood fills need the device's pixels; palette animation,
+        // mapper flags, layout, justification, relative/absolute mode and stretch mode
+        // change nothing a vector player shows; escapes are comments (an EMF of the picture
+        // is found before playing) and printer commands.
+        break;
     }
 }
 
-void WmfPlayer::record(quint16 function, quint32 sizeWords, ByteReader& r)
+void WmfPlayer::playState(quint16 function, ByteReader& r)
 {
     GdiCanvas& c = m_canvas;
     DcState& dc = c.dc();
     switch (function) {
-    // State
     case META_SETBKCOLOR:
         dc.bkColor = colorFromRef(r.u32(), &dc.palette);
         break;
@@ -308,20 +281,16 @@ void WmfPlayer::record(quint16 function, quint32 sizeWords, ByteReader& r)
     case META_OFFSETWINDOWORG:
         c.offsetWindowOrg(readYX(r));
         break;
-    case META_SCALEWINDOWEXT: {
-        const double yDenom = r.i16();
-        const double yNum = r.i16();
-        const double xDenom = r.i16();
-        const double xNum = r.i16();
-        c.scaleWindowExt(xNum, xDenom, yNum, yDenom);
-        break;
-    }
+    case META_SCALEWINDOWEXT:
     case META_SCALEVIEWPORTEXT: {
         const double yDenom = r.i16();
         const double yNum = r.i16();
         const double xDenom = r.i16();
         const double xNum = r.i16();
-        c.scaleViewportExt(xNum, xDenom, yNum, yDenom);
+        if (function == META_SCALEWINDOWEXT)
+            c.scaleWindowExt(xNum, xDenom, yNum, yDenom);
+        else
+            c.scaleViewportExt(xNum, xDenom, yNum, yDenom);
         break;
     }
     case META_SETVIEWPORTORG:
@@ -336,44 +305,29 @@ void WmfPlayer::record(quint16 function, quint32 sizeWords, ByteReader& r)
     case META_RESTOREDC:
         c.restoreDc(r.i16());
         break;
+    case META_MOVETO:
+        c.moveTo(readYX(r));
+        break;
+    default:
+        break;
+    }
+}
 
-    // Objects
-    case META_CREATEPENINDIRECT: {
-        GdiPen pen;
-        pen.style = r.u16();
-        pen.width = std::abs(r.i16());
-        r.i16(); // the height of the width point is not used
-        pen.color = colorFromRef(r.u32(), &dc.palette);
-        m_objects.add(std::move(pen));
+void WmfPlayer::playObject(quint16 function, ByteReader& r)
+{
+    switch (function) {
+    case META_CREATEPENINDIRECT:
+        createPen(r);
         break;
-    }
-    case META_CREATEBRUSHINDIRECT: {
-        GdiBrush brush;
-        brush.style = r.u16();
-        brush.color = colorFromRef(r.u32(), &dc.palette);
-        brush.hatch = r.u16();
-        if (brush.style != BS_SOLID && brush.style != BS_NULL && brush.style != BS_HATCHED)
-            brush.style = BS_SOLID; // pattern styles need a bitmap this record lacks
-        m_objects.add(std::move(brush));
+    case META_CREATEBRUSHINDIRECT:
+        createBrush(r);
         break;
-    }
     case META_CREATEFONTINDIRECT:
         m_objects.add(readFont(r));
         break;
-    case META_CREATEPALETTE: {
-        GdiPalette palette;
-        r.u16(); // start
-        const quint16 count = r.u16();
-        for (quint16 i = 0; i < count && r.has(4); ++i) {
-            const quint8 red = r.u8();
-            const quint8 green = r.u8();
-            const quint8 blue = r.u8();
-            r.u8(); // flags
-            palette.entries.push_back(qRgb(red, green, blue));
-        }
-        m_objects.add(std::move(palette));
+    case META_CREATEPALETTE:
+        createPalette(r);
         break;
-    }
     case META_CREATEREGION:
         m_objects.add(readRegion(r));
         break;
@@ -388,16 +342,15 @@ void WmfPlayer::record(quint16 function, quint32 sizeWords, ByteReader& r)
     case META_DELETEOBJECT:
         m_objects.remove(r.u16());
         break;
-    case META_SELECTCLIPREGION: {
-        const GdiRegion* reg = region(r.u16());
-        c.selectClipRegion(reg ? std::optional(reg->path) : std::nullopt, RGN_COPY, false);
+    default:
         break;
     }
+}
 
-    // Figures
-    case META_MOVETO:
-        c.moveTo(readYX(r));
-        break;
+void WmfPlayer::playFigure(quint16 function, ByteReader& r)
+{
+    GdiCanvas& c = m_canvas;
+    switch (function) {
     case META_LINETO:
         c.lineTo(readYX(r));
         break;
@@ -415,18 +368,9 @@ void WmfPlayer::record(quint16 function, quint32 sizeWords, ByteReader& r)
         break;
     case META_ARC:
     case META_CHORD:
-    case META_PIE: {
-        const QPointF end = readYX(r);
-        const QPointF start = readYX(r);
-        const QRectF box = readRectBRTL(r);
-        if (r.failed())
-            break;
-        const ArcKind kind = function == META_ARC
-            ? ArcKind::Arc
-            : (function == META_CHORD ? ArcKind::Chord : ArcKind::Pie);
-        c.arc(kind, box, start, end);
+    case META_PIE:
+        arc(function, r);
         break;
-    }
     case META_POLYGON:
     case META_POLYLINE: {
         const QPolygonF points = readPoints(r, r.u16());
@@ -438,57 +382,29 @@ void WmfPlayer::record(quint16 function, quint32 sizeWords, ByteReader& r)
             c.polyline(points);
         break;
     }
-    case META_POLYPOLYGON: {
-        const quint16 polys = r.u16();
-        if (!r.has(quint64(polys) * 2))
-            break;
-        std::vector<quint16> counts(polys);
-        for (quint16& n : counts)
-            n = r.u16();
-        std::vector<QPolygonF> polygons;
-        for (quint16 n : counts) {
-            polygons.push_back(readPoints(r, n));
-            if (r.failed())
-                return;
-        }
-        c.polyPolygon(polygons);
+    case META_POLYPOLYGON:
+        polyPolygon(r);
         break;
-    }
     case META_SETPIXEL: {
-        const QColor color = colorFromRef(r.u32(), &dc.palette);
-        const QPointF p = readYX(r);
-        if (!r.failed())
-            c.setPixel(p, color);
+        const QColor color = colorFromRef(r.u32(), &c.dc().palette);
+        c.setPixel(readYX(r), color);
         break;
     }
-
-    // Regions
-    case META_FILLREGION: {
-        const GdiRegion* reg = region(r.u16());
-        const GdiBrush* b = brush(r.u16());
-        if (reg && b)
-            c.fillRegion(reg->path, *b, false);
-        break;
-    }
-    case META_FRAMEREGION: {
-        const GdiRegion* reg = region(r.u16());
-        const GdiBrush* b = brush(r.u16());
-        const double h = r.i16();
-        const double w = r.i16();
-        if (reg && b && !r.failed())
-            c.frameRegion(reg->path, *b, QSizeF(w, h), false);
-        break;
-    }
+    case META_FILLREGION:
+    case META_FRAMEREGION:
     case META_PAINTREGION:
-        if (const GdiRegion* reg = region(r.u16()))
-            c.fillRegion(reg->path, dc.brush, false);
-        break;
     case META_INVERTREGION:
-        if (const GdiRegion* reg = region(r.u16()))
-            c.invertRegion(reg->path, false);
+        region(function, r);
         break;
+    default:
+        break;
+    }
+}
 
-    // Clipping
+void WmfPlayer::playClip(quint16 function, ByteReader& r)
+{
+    GdiCanvas& c = m_canvas;
+    switch (function) {
     case META_INTERSECTCLIPRECT:
         c.intersectClipRect(readRectBRTL(r));
         break;
@@ -498,88 +414,147 @@ void WmfPlayer::record(quint16 function, quint32 sizeWords, ByteReader& r)
     case META_OFFSETCLIPRGN:
         c.offsetClip(readYX(r));
         break;
+    case META_SELECTCLIPREGION: {
+        const GdiRegion* reg = m_objects.find<GdiRegion>(r.u16());
+        c.selectClipRegion(reg ? std::optional(reg->path) : std::nullopt, RGN_COPY, false);
+        break;
+    }
+    default:
+        break;
+    }
+}
 
-    // Text
-    case META_TEXTOUT:
+void WmfPlayer::playText(quint16 function, ByteReader& r)
+{
+    if (function == META_TEXTOUT)
         textOut(r);
-        break;
-    case META_EXTTEXTOUT:
+    else
         extTextOut(r);
-        break;
+}
 
-    // Bitmaps
+void WmfPlayer::playBitmap(quint16 function, quint64 size, ByteReader& r)
+{
+    switch (function) {
     case META_PATBLT: {
         const quint32 rop = r.u32();
         const double h = r.i16();
         const double w = r.i16();
         const QPointF at = readYX(r);
-        if (!r.failed())
-            c.patBlt(QRectF(at, QSizeF(w, h)), rop);
+        m_canvas.patBlt(QRectF(at, QSizeF(w, h)), rop);
         break;
     }
     case META_BITBLT:
     case META_STRETCHBLT:
     case META_DIBBITBLT:
     case META_DIBSTRETCHBLT:
-        bitBlt(function, sizeWords, r);
+        bitBlt(function, size, r);
         break;
     case META_STRETCHDIB:
     case META_SETDIBTODEV:
         dibits(function, r);
         break;
-
-    // Consciously not drawn: flood fills need the device's pixels; palette animation,
-    // mapper flags, layout, justification, relative/absolute mode and stretch mode change
-    // nothing a vector player shows; other escapes are printer commands.
-    case META_FLOODFILL:
-    case META_EXTFLOODFILL:
-    case META_REALIZEPALETTE:
-    case META_SETPALENTRIES:
-    case META_RESIZEPALETTE:
-    case META_ANIMATEPALETTE:
-    case META_SETMAPPERFLAGS:
-    case META_SETLAYOUT:
-    case META_SETTEXTJUSTIFICATION:
-    case META_SETRELABS:
-    case META_SETSTRETCHBLTMODE:
-    case META_ESCAPE:
-        break;
     default:
-        // Creation records we do not know still take a slot of the object table, so the
-        // indexes of later objects stay right ([MS-WMF] 2.3.4).
-        if ((function & 0x00FF) >= 0xF7 || function == 0x06FE || function == 0x02FD)
-            m_objects.add(std::monostate{});
         break;
     }
 }
 
+void WmfPlayer::arc(quint16 function, ByteReader& r)
+{
+    const QPointF end = readYX(r);
+    const QPointF start = readYX(r);
+    const QRectF box = readRectBRTL(r);
+    const ArcKind kind = function == META_ARC
+        ? ArcKind::Arc
+        : (function == META_CHORD ? ArcKind::Chord : ArcKind::Pie);
+    m_canvas.arc(kind, box, start, end);
+}
+
+void WmfPlayer::polyPolygon(ByteReader& r)
+{
+    const quint16 polys = r.u16();
+    if (!r.has(quint64(polys) * 2))
+        return;
+    std::vector<quint16> counts(polys);
+    for (quint16& n : counts)
+        n = r.u16();
+    std::vector<QPolygonF> polygons;
+    for (quint16 n : counts) {
+        polygons.push_back(readPoints(r, n));
+        if (r.failed())
+            return;
+    }
+    m_canvas.polyPolygon(polygons);
+}
+
+void WmfPlayer::region(quint16 function, ByteReader& r)
+{
+    const GdiRegion* reg = m_objects.find<GdiRegion>(r.u16());
+    switch (function) {
+    case META_FILLREGION:
+        if (const GdiBrush* b = m_objects.find<GdiBrush>(r.u16()); reg && b)
+            m_canvas.fillRegion(reg->path, *b, false);
+        break;
+    case META_FRAMEREGION: {
+        const GdiBrush* b = m_objects.find<GdiBrush>(r.u16());
+        const double h = r.i16();
+        const double w = r.i16();
+        if (reg && b)
+            m_canvas.frameRegion(reg->path, *b, QSizeF(w, h), false);
+        break;
+    }
+    case META_PAINTREGION:
+        if (reg)
+            m_canvas.fillRegion(reg->path, m_canvas.dc().brush, false);
+        break;
+    case META_INVERTREGION:
+        if (reg)
+            m_canvas.invertRegion(reg->path, false);
+        break;
+    default:
+        break;
+    }
+}
+
+void WmfPlayer::createPen(ByteReader& r)
+{
+    GdiPen pen;
+    pen.style = r.u16();
+    pen.width = std::abs(r.i16());
+    r.i16(); // the height of the width point is not used
+    pen.color = colorFromRef(r.u32(), &m_canvas.dc().palette);
+    m_objects.add(std::move(pen));
+}
+
+void WmfPlayer::createBrush(ByteReader& r)
+{
+    GdiBrush brush;
+    brush.style = r.u16();
+    brush.color = colorFromRef(r.u32(), &m_canvas.dc().palette);
+    brush.hatch = r.u16();
+    if (brush.style != BS_SOLID && brush.style != BS_NULL && brush.style != BS_HATCHED)
+        brush.style = BS_SOLID; // pattern styles need a bitmap this record lacks
+    m_objects.add(std::move(brush));
+}
+
+void WmfPlayer::createPalette(ByteReader& r)
+{
+    GdiPalette palette;
+    r.u16(); // start
+    const quint16 count = r.u16();
+    for (quint16 i = 0; i < count && r.has(4); ++i) {
+        const quint8 red = r.u8();
+        const quint8 green = r.u8();
+        const quint8 blue = r.u8();
+        r.u8(); // flags
+        palette.entries.push_back(qRgb(red, green, blue));
+    }
+    m_objects.add(std::move(palette));
+}
+
 void WmfPlayer::selectObject(quint16 index)
 {
-    const GdiObject* object = m_objects.get(index);
-    if (!object)
-        return;
-    if (const auto* pen = std::get_if<GdiPen>(object))
-        m_canvas.selectPen(*pen);
-    else if (const auto* b = std::get_if<GdiBrush>(object))
-        m_canvas.selectBrush(*b);
-    else if (const auto* font = std::get_if<GdiFont>(object))
-        m_canvas.selectFont(*font);
-    else if (const auto* palette = std::get_if<GdiPalette>(object))
-        m_canvas.selectPalette(*palette);
-    else if (const auto* reg = std::get_if<GdiRegion>(object))
-        m_canvas.selectClipRegion(reg->path, RGN_COPY, false);
-}
-
-const GdiRegion* WmfPlayer::region(quint16 index) const
-{
-    const GdiObject* object = m_objects.get(index);
-    return object ? std::get_if<GdiRegion>(object) : nullptr;
-}
-
-const GdiBrush* WmfPlayer::brush(quint16 index) const
-{
-    const GdiObject* object = m_objects.get(index);
-    return object ? std::get_if<GdiBrush>(object) : nullptr;
+    if (const GdiObject* object = m_objects.get(index))
+        m_canvas.select(*object);
 }
 
 void WmfPlayer::textOut(ByteReader& r)
@@ -629,11 +604,11 @@ void WmfPlayer::extTextOut(ByteReader& r)
     m_canvas.textOut(at, text.text, text.dx, options, rect);
 }
 
-void WmfPlayer::bitBlt(quint16 function, quint32 sizeWords, ByteReader& r)
+void WmfPlayer::bitBlt(quint16 function, quint64 size, ByteReader& r)
 {
     // Without a bitmap the record is a pattern transfer: it is exactly as long as its
     // parameters, which the function's high byte counts ([MS-WMF] 2.3.1.3).
-    const bool noBitmap = sizeWords == quint32(function >> 8) + 3;
+    const bool noBitmap = size == wmfWords(quint32(function >> 8) + 3);
     const bool stretch = function == META_STRETCHBLT || function == META_DIBSTRETCHBLT;
     const quint32 rop = r.u32();
     double srcH = 0;
@@ -648,8 +623,6 @@ void WmfPlayer::bitBlt(quint16 function, quint32 sizeWords, ByteReader& r)
     const double h = r.i16();
     const double w = r.i16();
     const QPointF dest = readYX(r);
-    if (r.failed())
-        return;
     const QRectF box(dest, QSizeF(w, h));
     if (noBitmap) {
         m_canvas.patBlt(box, rop);
@@ -691,8 +664,6 @@ void WmfPlayer::dibits(quint16 function, ByteReader& r)
     const double h = r.i16();
     const double w = r.i16();
     const QPointF dest = readYX(r);
-    if (r.failed())
-        return;
     if (function != META_STRETCHDIB) {
         srcW = w;
         srcH = h;
@@ -791,21 +762,17 @@ std::optional<WmfHeader> standardWmfFrame(QByteArrayView data, qsizetype records
     WmfHeader header;
     header.recordsStart = recordsStart;
     // The window set before the first drawing record.
-    ByteReader records(data.sliced(recordsStart));
+    RecordReader records(MetafileFormat::Wmf, data.sliced(recordsStart));
     std::optional<QPointF> org;
     std::optional<QPointF> ext;
-    for (qint64 count = 0; count < MaxRecords && records.remaining() >= 6; ++count) {
-        const quint32 sizeWords = records.u32();
-        const quint16 function = records.u16();
-        if (sizeWords < 3 || quint64(sizeWords) * 2 - 6 > quint64(records.remaining())
-            || function == META_EOF)
-            break;
-        ByteReader r = records.take(quint64(sizeWords) * 2 - 6);
-        if (function == META_SETWINDOWORG)
-            org = readYX(r);
-        else if (function == META_SETWINDOWEXT)
-            ext = readYX(r);
-        else if (draws(function))
+    while (std::optional<MetafileRecord> record = records.next()) {
+        if (record->shortened)
+            continue;
+        if (record->type == META_SETWINDOWORG)
+            org = readYX(record->reader);
+        else if (record->type == META_SETWINDOWEXT)
+            ext = readYX(record->reader);
+        else if (draws(quint16(record->type)))
             break;
     }
     QRectF frame;
@@ -833,19 +800,14 @@ std::optional<WmfHeader> standardWmfFrame(QByteArrayView data, qsizetype records
 
 QByteArray embeddedEmf(QByteArrayView data, const WmfHeader& header)
 {
-    ByteReader records(data.sliced(header.recordsStart));
+    RecordReader records(MetafileFormat::Wmf, data.sliced(header.recordsStart));
     QByteArray emf;
     quint32 expectedTotal = 0;
     quint32 expectedCount = 0;
     quint32 seen = 0;
-    for (qint64 count = 0; count < MaxRecords && records.remaining() >= 6; ++count) {
-        const quint32 sizeWords = records.u32();
-        const quint16 function = records.u16();
-        if (sizeWords < 3 || quint64(sizeWords) * 2 - 6 > quint64(records.remaining())
-            || function == META_EOF)
-            break;
-        ByteReader r = records.take(quint64(sizeWords) * 2 - 6);
-        if (function != META_ESCAPE || r.u16() != MFCOMMENT)
+    while (std::optional<MetafileRecord> record = records.next()) {
+        ByteReader& r = record->reader;
+        if (record->type != META_ESCAPE || r.u16() != MFCOMMENT)
             continue;
         const quint16 byteCount = r.u16();
         ByteReader comment = r.take(byteCount);
@@ -902,7 +864,7 @@ void playWmf(QByteArrayView data, const WmfHeader& header, QPainter& painter, co
         canvas.setWindowExt(QPointF(frame.width(), frame.height()));
         canvas.setViewportExt(QPointF(std::abs(frame.width()), std::abs(frame.height())));
         WmfPlayer player(canvas);
-        player.play(ByteReader(data.sliced(header.recordsStart)));
+        player.play(data.sliced(header.recordsStart));
     } catch (const std::exception&) {
         // Out of memory in the middle of a picture: what was drawn stays.
     }

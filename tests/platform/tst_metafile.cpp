@@ -16,12 +16,6 @@ using namespace testing;
 
 namespace {
 
-struct Probe {
-    QPoint at;
-    QColor color;
-};
-using Probes = QList<Probe>;
-
 const QColor Red(255, 0, 0);
 const QColor Blue(0, 0, 255);
 const QColor Green(0, 128, 0);
@@ -80,25 +74,6 @@ platform::Picture load(const QByteArray& file)
     return platform::decodePicture(file);
 }
 
-// The picture at its own size at `dpi`, on white.
-QImage render(const QByteArray& file, double dpi = 96)
-{
-    const platform::Picture picture = load(file);
-    const QSize size = picture.pixelSize(dpi, dpi);
-    QImage image(size, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    picture.paint(painter, QRectF(QPointF(0, 0), QSizeF(size)));
-    painter.end();
-    return image.convertToFormat(QImage::Format_RGB32);
-}
-
-bool near(const QColor& a, const QColor& b, int tolerance = 24)
-{
-    return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance
-        && std::abs(a.blue() - b.blue()) <= tolerance;
-}
-
 // The bounding box of the pixels darker than mid-grey.
 QRect inkBox(const QImage& image)
 {
@@ -146,7 +121,7 @@ int countColor(const QImage& image, const QRect& area, const QColor& color)
     int n = 0;
     for (int y = area.top(); y <= area.bottom(); ++y) {
         for (int x = area.left(); x <= area.right(); ++x) {
-            if (near(image.pixelColor(x, y), color))
+            if (nearColor(image.pixelColor(x, y), color))
                 ++n;
         }
     }
@@ -154,8 +129,6 @@ int countColor(const QImage& image, const QRect& area, const QColor& color)
 }
 
 } // namespace
-
-Q_DECLARE_METATYPE(Probe)
 
 class TestMetafile : public QObject {
     Q_OBJECT
@@ -295,14 +268,10 @@ void TestMetafile::drawsWmf()
 {
     QFETCH(QByteArray, file);
     QFETCH(Probes, probes);
-    const QImage image = render(file);
+    const QImage image = renderPicture(file);
     QCOMPARE(image.size(), QSize(96, 96));
-    for (const Probe& p : probes) {
-        const QColor seen = image.pixelColor(p.at);
-        QVERIFY2(near(seen, p.color),
-                 qPrintable(u"at (%1, %2): %3, want %4"_qs.arg(p.at.x()).arg(p.at.y()).arg(
-                     seen.name(), p.color.name())));
-    }
+    const QString mismatch = testing::mismatchedProbe(image, probes);
+    QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
 }
 
 void TestMetafile::drawsEmf_data()
@@ -535,7 +504,7 @@ void TestMetafile::hatchedBrushLeavesGaps()
                                 .setBkMode(TRANSPARENT)
                                 .rectangle(0, 0, 1440, 1440)
                                 .finish();
-    const QImage image = render(file);
+    const QImage image = renderPicture(file);
     const QRect inside(10, 10, 76, 76);
     const int blue = countColor(image, inside, Blue);
     const int white = countColor(image, inside, White);
@@ -549,7 +518,7 @@ void TestMetafile::hatchedBrushLeavesGaps()
                                   .setBkColor(Red)
                                   .rectangle(0, 0, 1440, 1440)
                                   .finish();
-    const QImage filled = render(opaque);
+    const QImage filled = renderPicture(opaque);
     QCOMPARE(countColor(filled, inside, White), 0);
     QVERIFY(countColor(filled, inside, Red) > 1000);
 }
@@ -604,7 +573,7 @@ void TestMetafile::text()
     QFETCH(QByteArray, file);
     QFETCH(QRect, inside);
     QFETCH(QRect, touching);
-    const QImage image = render(file);
+    const QImage image = renderPicture(file);
     const QRect ink = inkBox(image);
     QVERIFY2(!ink.isEmpty(), "no text drawn");
     QVERIFY2(
@@ -619,12 +588,12 @@ void TestMetafile::textHeightSign()
     // A negative height is the em, a positive one the cell (ascent and descent): the same
     // number gives smaller letters when positive.
     auto height = [](int h) {
-        return inkBox(render(EmfWriter()
-                                 .createFont(1, h, u"Arial"_qs)
-                                 .selectObject(1)
-                                 .setBkMode(TRANSPARENT)
-                                 .textOut(10, 10, u"H"_qs)
-                                 .finish()))
+        return inkBox(renderPicture(EmfWriter()
+                                        .createFont(1, h, u"Arial"_qs)
+                                        .selectObject(1)
+                                        .setBkMode(TRANSPARENT)
+                                        .textOut(10, 10, u"H"_qs)
+                                        .finish()))
             .height();
     };
     const int em = height(-40);
@@ -637,12 +606,12 @@ void TestMetafile::textHeightSign()
 void TestMetafile::textDxSpreadsCharacters()
 {
     auto width = [](const QList<int>& dx) {
-        return inkBox(render(EmfWriter()
-                                 .createFont(1, -20, u"Arial"_qs)
-                                 .selectObject(1)
-                                 .setBkMode(TRANSPARENT)
-                                 .textOut(4, 10, u"iii"_qs, 0, {}, dx)
-                                 .finish()))
+        return inkBox(renderPicture(EmfWriter()
+                                        .createFont(1, -20, u"Arial"_qs)
+                                        .selectObject(1)
+                                        .setBkMode(TRANSPARENT)
+                                        .textOut(4, 10, u"iii"_qs, 0, {}, dx)
+                                        .finish()))
             .width();
     };
     QVERIFY(width({}) < 20);
@@ -652,34 +621,34 @@ void TestMetafile::textDxSpreadsCharacters()
 
 void TestMetafile::escapementTurnsText()
 {
-    const QImage image = render(EmfWriter()
-                                    .createFont(1, -20, u"Arial"_qs, 900)
-                                    .selectObject(1)
-                                    .setBkMode(TRANSPARENT)
-                                    .setTextAlign(TA_BASELINE)
-                                    .textOut(48, 90, u"HHHHH"_qs)
-                                    .finish());
+    const QImage image = renderPicture(EmfWriter()
+                                           .createFont(1, -20, u"Arial"_qs, 900)
+                                           .selectObject(1)
+                                           .setBkMode(TRANSPARENT)
+                                           .setTextAlign(TA_BASELINE)
+                                           .textOut(48, 90, u"HHHHH"_qs)
+                                           .finish());
     const QRect ink = inkBox(image);
     // Turned a quarter counter-clockwise, the line runs upwards from the point.
     QVERIFY(ink.height() > 2 * ink.width());
     QVERIFY(ink.bottom() <= 91 && ink.right() <= 49);
 
-    const QImage opaque = render(EmfWriter()
-                                     .createFont(1, -20, u"Arial"_qs)
-                                     .selectObject(1)
-                                     .setBkMode(OPAQUE)
-                                     .setBkColor(Blue)
-                                     .textOut(10, 10, u"HH"_qs)
-                                     .finish());
-    QVERIFY(near(opaque.pixelColor(20, 30), Blue));
-    QVERIFY(near(opaque.pixelColor(60, 60), White));
+    const QImage opaque = renderPicture(EmfWriter()
+                                            .createFont(1, -20, u"Arial"_qs)
+                                            .selectObject(1)
+                                            .setBkMode(OPAQUE)
+                                            .setBkColor(Blue)
+                                            .textOut(10, 10, u"HH"_qs)
+                                            .finish());
+    QVERIFY(nearColor(opaque.pixelColor(20, 30), Blue));
+    QVERIFY(nearColor(opaque.pixelColor(60, 60), White));
 
-    const QImage box = render(EmfWriter()
-                                  .setBkColor(Green)
-                                  .textOut(10, 10, u""_qs, ETO_OPAQUE, QRect(0, 0, 48, 48))
-                                  .finish());
-    QVERIFY(near(box.pixelColor(24, 24), Green));
-    QVERIFY(near(box.pixelColor(72, 72), White));
+    const QImage box = renderPicture(EmfWriter()
+                                         .setBkColor(Green)
+                                         .textOut(10, 10, u""_qs, ETO_OPAQUE, QRect(0, 0, 48, 48))
+                                         .finish());
+    QVERIFY(nearColor(box.pixelColor(24, 24), Green));
+    QVERIFY(nearColor(box.pixelColor(72, 72), White));
 }
 
 void TestMetafile::compatibleTextStaysUpright()
@@ -687,13 +656,13 @@ void TestMetafile::compatibleTextStaysUpright()
     // A world transform turning a quarter: advanced-mode text turns with it, compatible-mode
     // text only has its reference point moved.
     auto ink = [](int mode) {
-        return inkBox(render(EmfWriter()
-                                 .setWorldTransform(0, 1, -1, 0, 96, 0)
-                                 .createFont(1, -16, u"Arial"_qs)
-                                 .selectObject(1)
-                                 .setBkMode(TRANSPARENT)
-                                 .textOut(10, 80, u"HHHH"_qs, 0, {}, {}, mode)
-                                 .finish()));
+        return inkBox(renderPicture(EmfWriter()
+                                        .setWorldTransform(0, 1, -1, 0, 96, 0)
+                                        .createFont(1, -16, u"Arial"_qs)
+                                        .selectObject(1)
+                                        .setBkMode(TRANSPARENT)
+                                        .textOut(10, 80, u"HHHH"_qs, 0, {}, {}, mode)
+                                        .finish()));
     };
     const QRect compatible = ink(1);
     const QRect advanced = ink(2);
@@ -705,21 +674,21 @@ void TestMetafile::glyphIndexText()
 {
     constexpr int ETO_GLYPH_INDEX = 0x10;
     auto ink = [](const QString& glyphs) {
-        return inkBox(render(EmfWriter()
-                                 .createFont(1, -24, u"Arial"_qs)
-                                 .selectObject(1)
-                                 .setBkMode(TRANSPARENT)
-                                 .textOut(10, 10, glyphs, ETO_GLYPH_INDEX)
-                                 .finish()));
+        return inkBox(renderPicture(EmfWriter()
+                                        .createFont(1, -24, u"Arial"_qs)
+                                        .selectObject(1)
+                                        .setBkMode(TRANSPARENT)
+                                        .textOut(10, 10, glyphs, ETO_GLYPH_INDEX)
+                                        .finish()));
     };
     // Glyphs 43 are "H" in the standard order TrueType faces begin with.
     const QRect standard = ink(QString(2, QChar(43)));
-    const QRect text = inkBox(render(EmfWriter()
-                                         .createFont(1, -24, u"Arial"_qs)
-                                         .selectObject(1)
-                                         .setBkMode(TRANSPARENT)
-                                         .textOut(10, 10, u"HH"_qs)
-                                         .finish()));
+    const QRect text = inkBox(renderPicture(EmfWriter()
+                                                .createFont(1, -24, u"Arial"_qs)
+                                                .selectObject(1)
+                                                .setBkMode(TRANSPARENT)
+                                                .textOut(10, 10, u"HH"_qs)
+                                                .finish()));
     QCOMPARE(standard, text);
     // Beyond that set an index means another glyph in another face: nothing is drawn.
     QVERIFY(ink(QString(QChar(43)) + QChar(1500)).isEmpty());
@@ -728,7 +697,7 @@ void TestMetafile::glyphIndexText()
 void TestMetafile::hairlinesFillWholePixels()
 {
     // A one-pixel pen along a row of pixels inks that row, not half of two rows.
-    const QImage image = render(
+    const QImage image = renderPicture(
         EmfWriter().moveTo(10, 48).lineTo(80, 48).moveTo(48, 10).lineTo(48, 30).finish());
     QVERIFY2(qGray(image.pixel(40, 48)) < 64,
              qPrintable(QString::number(qGray(image.pixel(40, 48)))));
@@ -741,15 +710,15 @@ void TestMetafile::thinPensKeepTheirShareOfInk()
 {
     // Logical units of 1/100 pixel: a pen 25 units wide is a quarter of a pixel.
     auto grey = [](int width) {
-        const QImage image = render(EmfWriter()
-                                        .setMapMode(MM_ANISOTROPIC)
-                                        .setWindowExt(9600, 9600)
-                                        .setViewportExt(96, 96)
-                                        .createPen(1, PS_SOLID, width, Black)
-                                        .selectObject(1)
-                                        .moveTo(1000, 4800)
-                                        .lineTo(8000, 4800)
-                                        .finish());
+        const QImage image = renderPicture(EmfWriter()
+                                               .setMapMode(MM_ANISOTROPIC)
+                                               .setWindowExt(9600, 9600)
+                                               .setViewportExt(96, 96)
+                                               .createPen(1, PS_SOLID, width, Black)
+                                               .selectObject(1)
+                                               .moveTo(1000, 4800)
+                                               .lineTo(8000, 4800)
+                                               .finish());
         return qGray(image.pixel(40, 48));
     };
     QVERIFY(grey(0) < 64); // width 0: one full pixel
@@ -761,12 +730,13 @@ void TestMetafile::thinPensKeepTheirShareOfInk()
 void TestMetafile::embeddedEmfIsShown()
 {
     const QByteArray emf = emfWith(Green).rectangle(0, 0, 96, 96).finish();
-    const QImage image = render(wmfWith(Red).embedEmf(emf).rectangle(0, 0, 1440, 1440).finish());
-    QVERIFY(near(image.pixelColor(48, 48), Green));
+    const QImage image = renderPicture(
+        wmfWith(Red).embedEmf(emf).rectangle(0, 0, 1440, 1440).finish());
+    QVERIFY(nearColor(image.pixelColor(48, 48), Green));
     // A piece missing: the WMF's own records draw.
     QByteArray broken = wmfWith(Red).embedEmf(emf).rectangle(0, 0, 1440, 1440).finish();
     broken.replace(broken.indexOf("WMFC"), 4, "XXXX");
-    QVERIFY(near(render(broken).pixelColor(48, 48), Red));
+    QVERIFY(nearColor(renderPicture(broken).pixelColor(48, 48), Red));
 }
 
 void TestMetafile::ownSize_data()
@@ -1013,8 +983,8 @@ void TestMetafile::damagedRecordsAreSkippedOrEndThePicture()
 {
     QFETCH(QByteArray, file);
     QFETCH(QColor, drawn);
-    const QImage image = render(file);
-    QVERIFY(near(image.pixelColor(48, 48), drawn));
+    const QImage image = renderPicture(file);
+    QVERIFY(nearColor(image.pixelColor(48, 48), drawn));
 }
 
 void TestMetafile::absurdPenWidthStaysCheap()
@@ -1035,7 +1005,7 @@ void TestMetafile::absurdPenWidthStaysCheap()
     picture.paint(painter, QRectF(0, 0, 64, 48));
     painter.end();
     QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
-    QVERIFY(near(image.pixelColor(32, 24), Blue));
+    QVERIFY(nearColor(image.pixelColor(32, 24), Blue));
 }
 
 void TestMetafile::playsIntoAnyRectangle()
@@ -1048,11 +1018,11 @@ void TestMetafile::playsIntoAnyRectangle()
     painter.translate(10, 0);
     picture.paint(painter, QRectF(10, 20, 48, 24));
     painter.end();
-    QVERIFY(near(image.pixelColor(30, 30), Red));
-    QVERIFY(near(image.pixelColor(18, 30), White));
-    QVERIFY(near(image.pixelColor(30, 18), White));
-    QVERIFY(near(image.pixelColor(70, 30), White));
-    QVERIFY(near(image.pixelColor(30, 46), White));
+    QVERIFY(nearColor(image.pixelColor(30, 30), Red));
+    QVERIFY(nearColor(image.pixelColor(18, 30), White));
+    QVERIFY(nearColor(image.pixelColor(30, 18), White));
+    QVERIFY(nearColor(image.pixelColor(70, 30), White));
+    QVERIFY(nearColor(image.pixelColor(30, 46), White));
 }
 
 void TestMetafile::printsAsVectors()

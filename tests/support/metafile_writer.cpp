@@ -1,5 +1,8 @@
 #include "metafile_writer.h"
 
+#include "platform/picture_loader.h"
+
+#include <QPainter>
 #include <QtEndian>
 
 #include <cstring>
@@ -70,6 +73,35 @@ Bytes& Bytes::pad(int n)
     while (m_data.size() % n)
         m_data.append('\0');
     return *this;
+}
+
+QImage renderPicture(const QByteArray& file, double dpi)
+{
+    const platform::Picture picture = platform::decodePicture(file);
+    const QSize size = picture.pixelSize(dpi, dpi);
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    picture.paint(painter, QRectF(QPointF(0, 0), QSizeF(size)));
+    painter.end();
+    return image.convertToFormat(QImage::Format_RGB32);
+}
+
+bool nearColor(const QColor& a, const QColor& b, int tolerance)
+{
+    return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance
+        && std::abs(a.blue() - b.blue()) <= tolerance;
+}
+
+QString mismatchedProbe(const QImage& image, const Probes& probes)
+{
+    for (const Probe& p : probes) {
+        const QColor seen = image.pixelColor(p.at);
+        if (!nearColor(seen, p.color))
+            return u"at (%1, %2): %3, want %4"_qs.arg(p.at.x()).arg(p.at.y()).arg(seen.name(),
+                                                                                  p.color.name());
+    }
+    return {};
 }
 
 QByteArray packedDib(const QList<QList<QColor>>& pixels, int bitCount, bool topDown)

@@ -2,6 +2,9 @@
 
 #include <QByteArray>
 #include <QColor>
+#include <QImage>
+#include <QList>
+#include <QMetaType>
 #include <QPoint>
 #include <QRect>
 #include <QString>
@@ -32,6 +35,23 @@ public:
 private:
     QByteArray m_data;
 };
+
+/// The picture `file` at its own size at `dpi`, through the loader, on white (RGB32).
+QImage renderPicture(const QByteArray& file, double dpi = 96);
+
+/// True when `a` and `b` differ by at most `tolerance` in each of red, green and blue.
+bool nearColor(const QColor& a, const QColor& b, int tolerance = 24);
+
+/// A pixel of a rendered picture and the colour it should have.
+struct Probe {
+    QPoint at;
+    QColor color;
+};
+using Probes = QList<Probe>;
+
+/// The first of `probes` whose pixel in `image` is not near its colour, described ("at
+/// (24, 48): #ffffff, want #ff0000"); empty when all match.
+QString mismatchedProbe(const QImage& image, const Probes& probes);
 
 /// A packed DIB (BITMAPINFOHEADER, no colour table, pixels) of `pixels` rows top row first,
 /// `bitCount` 24 or 32; bottom-up unless `topDown`.
@@ -166,3 +186,5 @@ private:
 };
 
 } // namespace testing
+
+Q_DECLARE_METATYPE(testing::Probe)
