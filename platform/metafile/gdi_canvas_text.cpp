@@ -145,7 +145,12 @@ void GdiCanvas::textOut(QPointF reference, const QString& rawText, const std::ve
     metrics.descent = fm.descent();
     QGlyphRun glyphs;
     if (face->glyphIndexes) {
-        glyphs.setRawFont(QRawFont::fromFont(*font));
+        // A raw font takes its pixel size from the screen's resolution; ours is the device's
+        // (a printer's 1200 dpi, say), or the glyphs come out a fraction of their size.
+        QRawFont raw = QRawFont::fromFont(*font);
+        const QPaintDevice* device = m_painter.device();
+        raw.setPixelSize(font->pointSizeF() * (device ? device->logicalDpiY() : 96.0) / 72.0);
+        glyphs.setRawFont(raw);
         QList<quint32> indexes;
         for (const QChar unit : text)
             indexes.append(unit.unicode());

@@ -145,6 +145,7 @@ private Q_SLOTS:
     void escapementTurnsText();
     void compatibleTextStaysUpright();
     void glyphIndexText();
+    void glyphIndexTextOnAFineDevice();
     void hairlinesFillWholePixels();
     void thinPensKeepTheirShareOfInk();
     void embeddedEmfIsShown();
@@ -692,6 +693,35 @@ void TestMetafile::glyphIndexText()
     QCOMPARE(standard, text);
     // Beyond that set an index means another glyph in another face: nothing is drawn.
     QVERIFY(ink(QString(QChar(43)) + QChar(1500)).isEmpty());
+}
+
+void TestMetafile::glyphIndexTextOnAFineDevice()
+{
+    // On a device of 480 dpi (a printer's page is 1200) glyph-index text has the size of the
+    // same text given as characters.
+    constexpr int ETO_GLYPH_INDEX = 0x10;
+    auto ink = [](const QString& text, int options) {
+        const platform::Picture picture = platform::decodePicture(EmfWriter()
+                                                                      .createFont(1, -24, u"Arial"_qs)
+                                                                      .selectObject(1)
+                                                                      .setBkMode(TRANSPARENT)
+                                                                      .textOut(10, 10, text, options)
+                                                                      .finish());
+        QImage image(picture.pixelSize(480, 480), QImage::Format_RGB32);
+        image.setDotsPerMeterX(int(480 / 0.0254));
+        image.setDotsPerMeterY(int(480 / 0.0254));
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        picture.paint(painter, QRectF(QPointF(0, 0), QSizeF(image.size())));
+        painter.end();
+        return inkBox(image);
+    };
+    const QRect glyphs = ink(QString(2, QChar(43)), ETO_GLYPH_INDEX);
+    const QRect text = ink(u"HH"_qs, 0);
+    QVERIFY(text.height() > 60);
+    QVERIFY2(std::abs(glyphs.height() - text.height()) <= 2 && std::abs(glyphs.width() - text.width()) <= 2,
+             qPrintable(u"glyphs %1x%2, text %3x%4"_qs.arg(glyphs.width()).arg(glyphs.height())
+                            .arg(text.width()).arg(text.height())));
 }
 
 void TestMetafile::hairlinesFillWholePixels()
