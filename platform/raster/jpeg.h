@@ -5,6 +5,10 @@
 #include <QByteArrayView>
 #include <QImage>
 
+namespace platform {
+class CostBudget;
+}
+
 namespace platform::raster {
 
 /// True when `head`, a file's first bytes, starts a JPEG: the SOI marker, then the start of
@@ -14,7 +18,11 @@ bool sniffJpeg(ByteReader head);
 /// Decodes a JPEG through Qt (libjpeg-turbo: baseline, progressive, arithmetic, grey, CMYK
 /// and YCCK) with its EXIF orientation applied, so the size is the upright size. Refuses
 /// with InvalidPicture a file of more marker segments than any real picture has (the
-/// library's marker handling grows with their square); otherwise raises as decodeWithQt().
+/// library's marker handling grows with their square) or scans (each one a pass over the
+/// whole picture); its cost, each scan's included, is charged to `budget`. Otherwise raises
+/// as decodeWithQt().
+QImage decodeJpeg(QByteArrayView file, CostBudget& budget);
+/// As above, with a budget of its own for the file.
 QImage decodeJpeg(QByteArrayView file);
 
 } // namespace platform::raster

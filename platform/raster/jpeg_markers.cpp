@@ -71,6 +71,25 @@ private:
     qint64 m_end = 0;
 };
 
+// The frame header's sample precision, height, width and component count, as far as the
+// segment of `length` bytes after its marker holds them; leaves `in` after the segment.
+bool readFrame(ChunkReader& in, int length, Structure& found)
+{
+    constexpr int FrameFields = 6;
+    if (length - 2 < FrameFields)
+        return in.skip(length - 2);
+    int fields[FrameFields];
+    for (int& field : fields) {
+        field = in.next();
+        if (field < 0)
+            return false;
+    }
+    found.height = fields[1] << 8 | fields[2];
+    found.width = fields[3] << 8 | fields[4];
+    found.components = fields[5];
+    return in.skip(length - 2 - FrameFields);
+}
+
 } // namespace
 
 Structure walkSegments(QIODevice& device)
@@ -79,38 +98,45 @@ Structure walkSegments(QIODevice& device)
     Structure found;
     if (in.next() != 0xFF || in.next() != SOI)
         return found;
-    int& segments = found.segments;
     bool frame = false;
     bool inScan = false;
+    // What the walk gives when it stops: whether the file decodes, with what it counted.
+    auto ending = [&found](bool sound) {
+        found.sound = sound;
+        return found;
+    };
     for (;;) {
         // Entropy-coded data, or stray bytes that libjpeg steps over, up to the next marker.
         if (!in.skipPastFF())
-            return {frame, segments}; // cut short: decodes partly
+            return ending(frame); // cut short: decodes partly
         int marker = in.next();
         while (marker == 0xFF)
             marker = in.next();
         if (marker < 0)
-            return {frame, segments};
+            return ending(frame);
         if (marker == 0 || marker == TEM || (marker >= RST0 && marker <= RST7))
             continue; // stuffed byte or restart marker inside the scan data
         if (marker == EOI)
-            return {frame, segments};
-        if (++segments > MaxSegments)
-            return {false, segments};
+            return ending(frame);
+        if (++found.segments > MaxSegments)
+            return ending(false);
         const int high = in.next();
         const int low = in.next();
         if (high < 0 || low < 0)
-            return {inScan, segments};
+            return ending(inScan);
         const int length = high << 8 | low;
         if (length < 2)
-            return {false, segments};
-        if (marker >= SOF0 && marker <= SOF15 && marker != DHT && marker != JPG && marker != DAC)
-            frame = true;
-        if (marker == SOS && !frame)
-            return {false, segments};
-        if (!in.skip(length - 2))
-            return {inScan,
-                    segments}; // cut short inside a segment: only scan data before it decode
+            return ending(false);
+        const bool frameHeader = marker >= SOF0 && marker <= SOF15 && marker != DHT && marker != JPG
+            && marker != DAC;
+        if (marker == SOS && (!frame || ++found.scans > MaxScans))
+            return ending(false);
+        // Cut short inside a segment: only the scan data before it decode.
+        const bool whole = frameHeader && !frame ? readFrame(in, length, found)
+                                                 : in.skip(length - 2);
+        frame = frame || frameHeader;
+        if (!whole)
+            return ending(inScan);
         inScan = inScan || marker == SOS;
     }
 }
