@@ -12,19 +12,21 @@ namespace platform::raster {
 
 namespace {
 
-// Each scan is a pass over the coefficients of every component it holds: charged before
-// the decoder starts, from what the walk counted.
-void chargeScans(CostBudget& budget, const jpeg::Structure& structure, qint64 sourceBytes)
+} // namespace
+
+qint64 scanWork(CostBudget& budget, const jpeg::Structure& structure, qint64 sourceBytes)
 {
     if (structure.width <= 0 || structure.height <= 0)
-        return; // the decoder refuses a frame without a size
+        return 0; // the decoder refuses a frame without a size
     checkPictureSize(structure.width, structure.height, sourceBytes);
     const qint64 pixels = qint64(structure.width) * structure.height;
     budget.allowPicture(pixels);
-    chargeWork(budget, pixels * qMax(structure.components, 1) * structure.scans);
+    // At most 500 scans of 255 components: the product stays far within 64 bits.
+    const qint64 work = pixels * structure.scanComponents;
+    if (work > budget.workLeft())
+        raise(InvalidPicture);
+    return work;
 }
-
-} // namespace
 
 bool sniffJpeg(ByteReader head)
 {
@@ -45,7 +47,7 @@ QImage decodeJpeg(QByteArrayView file, CostBudget& budget)
     const jpeg::Structure structure = jpeg::walkSegments(buffer);
     if (structure.segments > jpeg::MaxSegments || structure.scans > jpeg::MaxScans)
         raise(InvalidPicture);
-    chargeScans(budget, structure, file.size());
+    chargeWork(budget, scanWork(budget, structure, file.size()));
     return decodeWithQt(file, "jpeg", budget, true);
 }
 

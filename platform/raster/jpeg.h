@@ -1,6 +1,7 @@
 #pragma once
 
 #include "../byte_reader.h"
+#include "jpeg_markers.h"
 
 #include <QByteArrayView>
 #include <QImage>
@@ -24,5 +25,11 @@ bool sniffJpeg(ByteReader head);
 QImage decodeJpeg(QByteArrayView file, CostBudget& budget);
 /// As above, with a budget of its own for the file.
 QImage decodeJpeg(QByteArrayView file);
+
+/// The work the scans that a walk over a JPEG file found will cost (a pass over one
+/// component's pixels for each component of each scan), after the frame's size is allowed
+/// in `budget`. Raises InvalidPicture when the budget cannot pay for it, and as
+/// checkPictureSize() when the frame's size is refused.
+qint64 scanWork(CostBudget& budget, const jpeg::Structure& structure, qint64 sourceBytes);
 
 } // namespace platform::raster

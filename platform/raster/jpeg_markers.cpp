@@ -2,7 +2,10 @@
 
 #include <QByteArray>
 
+#include <algorithm>
+#include <array>
 #include <cstring>
+#include <span>
 
 namespace platform::raster::jpeg {
 
@@ -71,23 +74,19 @@ private:
     qint64 m_end = 0;
 };
 
-// The frame header's sample precision, height, width and component count, as far as the
-// segment of `length` bytes after its marker holds them; leaves `in` after the segment.
-bool readFrame(ChunkReader& in, int length, Structure& found)
+// Reads the first fields.size() bytes of a segment of `length` bytes after its marker into
+// `fields` (as far as it holds them; the rest stay -1) and leaves `in` after the segment;
+// false when the file ends first.
+bool readSegment(ChunkReader& in, int length, std::span<int> fields)
 {
-    constexpr int FrameFields = 6;
-    if (length - 2 < FrameFields)
-        return in.skip(length - 2);
-    int fields[FrameFields];
-    for (int& field : fields) {
-        field = in.next();
-        if (field < 0)
+    std::fill(fields.begin(), fields.end(), -1);
+    const int held = qMin(length - 2, int(fields.size()));
+    for (int i = 0; i < held; ++i) {
+        fields[size_t(i)] = in.next();
+        if (fields[size_t(i)] < 0)
             return false;
     }
-    found.height = fields[1] << 8 | fields[2];
-    found.width = fields[3] << 8 | fields[4];
-    found.components = fields[5];
-    return in.skip(length - 2 - FrameFields);
+    return in.skip(length - 2 - held);
 }
 
 } // namespace
@@ -131,9 +130,20 @@ Structure walkSegments(QIODevice& device)
             && marker != DAC;
         if (marker == SOS && (!frame || ++found.scans > MaxScans))
             return ending(false);
+        // The frame's size and components from the first frame header; each scan's
+        // components from its header.
+        std::array<int, 6> fields{};
+        const bool counted = marker == SOS || (frameHeader && !frame);
         // Cut short inside a segment: only the scan data before it decode.
-        const bool whole = frameHeader && !frame ? readFrame(in, length, found)
-                                                 : in.skip(length - 2);
+        const bool whole = counted ? readSegment(in, length, fields) : in.skip(length - 2);
+        if (marker == SOS) {
+            found.scanComponents += qMax(fields[0], 1);
+        } else if (counted && fields[5] >= 0) {
+            // Sample precision, height, width, components.
+            found.height = fields[1] << 8 | fields[2];
+            found.width = fields[3] << 8 | fields[4];
+            found.components = fields[5];
+        }
         frame = frame || frameHeader;
         if (!whole)
             return ending(inScan);

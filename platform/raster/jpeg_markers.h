@@ -37,6 +37,9 @@ struct Structure {
     int segments = 0;
     /// Scans (SOS segments) counted; the walk stops, not sound, one beyond MaxScans.
     int scans = 0;
+    /// The components of every scan counted, in sum: each is a pass over one component's
+    /// coefficients.
+    qint64 scanComponents = 0;
     /// The frame's size and components as its header (the first SOF) states them.
     int width = 0;
     int height = 0;

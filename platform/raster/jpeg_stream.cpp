@@ -333,6 +333,9 @@ Picture openJpeg(const QString& path, int firstRows, CostBudget& budget)
     const jpeg::Structure structure = jpeg::walkSegments(file);
     if (!structure.sound || structure.segments > jpeg::MaxSegments || !file.seek(0))
         raise(InvalidPicture);
+    // Refused before a row is decoded when its scans alone would spend the budget; libjpeg's
+    // scans are charged as it reads them.
+    scanWork(budget, structure, file.size());
 
     int width = 0;
     int height = 0;
