@@ -71,7 +71,9 @@ void admitPicture(CostBudget& budget, qint64 width, qint64 height, qint64 source
     // Checked above: width < 2^26, height < 2^31, copies at most a few.
     const qint64 pixels = width * height;
     budget.allowPicture(pixels);
-    if (!budget.hold(4 * pixels * qMax(copies, 1)))
+    // The picture stays; the copies beside it last only while it is decoded, bounded by the
+    // machine's pixel budget above.
+    if (!budget.hold(4 * pixels))
         raise(OutOfMemory);
     chargeWork(budget, pixels * qMax(copies, 1));
 }

@@ -24,10 +24,10 @@ qint64 setPixelBudget(qint64 bytes);
 void checkPictureSize(qint64 width, qint64 height, qint64 sourceBytes, int copies = 1);
 
 /// Admits a picture of `width` x `height` pixels to the file's `budget` once its size is
-/// known: checkPictureSize(), then the picture's size allowed (the first time only), its
-/// `copies` held in memory and charged as work (each pixel written once). Raises as
-/// checkPictureSize(), OutOfMemory when the copies do not fit in the memory left,
-/// InvalidPicture when the work is spent.
+/// known: checkPictureSize() for its `copies`, then the picture's size allowed (the first
+/// time only), its pixels held in memory and every copy charged as work (each pixel written
+/// once). Raises as checkPictureSize(), OutOfMemory when the pixels do not fit in the memory
+/// left, InvalidPicture when the work is spent.
 void admitPicture(CostBudget& budget, qint64 width, qint64 height, qint64 sourceBytes,
                   int copies = 1);
 
