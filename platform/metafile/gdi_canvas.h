@@ -179,9 +179,6 @@ public:
     /// Ends the picture: nothing is drawn any more.
     void stop();
 
-    /// Clip paths more complex than this many elements end the picture.
-    static constexpr int MaxClipElements = 4096;
-
 private:
     // Cost: whether a figure spanning `bounds` (the painter's current coordinates) with
     // `elements` path elements may be drawn, its cost charged; for a stroke, its pen's width

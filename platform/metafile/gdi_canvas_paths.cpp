@@ -13,6 +13,9 @@ namespace {
 
 // Work per path element of the path and region operations.
 constexpr qint64 PathWork = 64;
+// Clip paths more complex than this many elements (about 400 separate rectangles) end the
+// picture.
+constexpr int MaxClipElements = 2048;
 
 } // namespace
 
