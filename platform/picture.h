@@ -108,12 +108,17 @@ public:
     void paint(QPainter& painter, const QRectF& target) const;
 
     /// Draws the picture at its own pixel size with its top-left corner at (0, 0), touching
-    /// only the `exposed` part where the picture is raster (repaints of a large picture). Of a
-    /// raster picture still being decoded it draws the rows that are ready, and decodes no more.
+    /// only the `exposed` part (repaints of a large picture). Of a raster picture still being
+    /// decoded it draws the rows that are ready, and decodes no more. A vector picture is
+    /// played once into pixels of the device's resolution (by tiles where it is large) that
+    /// later calls, for this picture and its copies, reuse while the size and the device's
+    /// pixel ratio stay.
     void paintExposed(QPainter& painter, const QRect& exposed) const;
 
 private:
+    struct VectorCache;
     void finish() const;
+    void paintVectorExposed(QPainter& painter, const QRect& exposed) const;
     // The raster pixels, wherever they are held (rows not ready yet included).
     const QImage& pixels() const { return m_pending ? m_pending->image() : m_image; }
 
@@ -121,6 +126,7 @@ private:
     QImage m_image; // a raster picture decoded whole
     std::shared_ptr<PendingRows> m_pending;
     std::shared_ptr<const VectorGraphic> m_vector;
+    std::shared_ptr<VectorCache> m_cache; // a vector picture's screen rendering
 };
 
 /// Pixels for a length in HIMETRIC at `dpi`, rounded half up.
