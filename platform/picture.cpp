@@ -26,6 +26,7 @@ struct Picture::VectorCache {
     };
     QSize size;
     double ratio = 0;
+    QColor background;
     int tileSide = 0;
     std::vector<Tile> tiles;
     quint64 clock = 0;
@@ -132,7 +133,7 @@ void Picture::paint(QPainter& painter, const QRectF& target) const
     }
 }
 
-void Picture::paintExposed(QPainter& painter, const QRect& exposed) const
+void Picture::paintExposed(QPainter& painter, const QRect& exposed, const QColor& background) const
 {
     if (m_kind == Kind::Raster) {
         const QRect part = exposed & QRect(0, 0, pixels().width(), rowsReady());
@@ -141,10 +142,11 @@ void Picture::paintExposed(QPainter& painter, const QRect& exposed) const
         return;
     }
     if (m_kind == Kind::Vector)
-        paintVectorExposed(painter, exposed);
+        paintVectorExposed(painter, exposed, background);
 }
 
-void Picture::paintVectorExposed(QPainter& painter, const QRect& exposed) const
+void Picture::paintVectorExposed(QPainter& painter, const QRect& exposed,
+                                 const QColor& background) const
 {
     const QPaintDevice* device = painter.device();
     if (!device)
@@ -153,10 +155,11 @@ void Picture::paintVectorExposed(QPainter& painter, const QRect& exposed) const
     const double ratio = device->devicePixelRatio();
     VectorCache& cache = *m_cache;
     const QSize pixels(int(std::ceil(own.width() * ratio)), int(std::ceil(own.height() * ratio)));
-    if (cache.size != own || cache.ratio != ratio) {
+    if (cache.size != own || cache.ratio != ratio || cache.background != background) {
         cache = VectorCache();
         cache.size = own;
         cache.ratio = ratio;
+        cache.background = background;
         cache.tileSide = qint64(pixels.width()) * pixels.height() <= MaxWholeRendering
             ? std::max({pixels.width(), pixels.height(), 1})
             : TileSide;
@@ -185,7 +188,7 @@ void Picture::paintVectorExposed(QPainter& painter, const QRect& exposed) const
                 const QRect area = QRect(tx * side, ty * side, side, side)
                     & QRect(QPoint(0, 0), pixels);
                 QImage image(area.size(), QImage::Format_ARGB32_Premultiplied);
-                image.fill(Qt::transparent);
+                image.fill(background);
                 {
                     QPainter player(&image);
                     player.translate(-area.topLeft());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QImage>
 #include <QRectF>
 #include <QSize>
@@ -112,13 +113,17 @@ public:
     /// decoded it draws the rows that are ready, and decodes no more. A vector picture is
     /// played once into pixels of the device's resolution (by tiles where it is large) that
     /// later calls, for this picture and its copies, reuse while the size and the device's
-    /// pixel ratio stay.
-    void paintExposed(QPainter& painter, const QRect& exposed) const;
+    /// pixel ratio stay. That rendering starts from `background`, the colour the caller has
+    /// filled behind the picture, so that raster operations (inverting, XOR pens) see what
+    /// they would see played straight onto the device.
+    void paintExposed(QPainter& painter, const QRect& exposed,
+                      const QColor& background = Qt::transparent) const;
 
 private:
     struct VectorCache;
     void finish() const;
-    void paintVectorExposed(QPainter& painter, const QRect& exposed) const;
+    void paintVectorExposed(QPainter& painter, const QRect& exposed,
+                            const QColor& background) const;
     // The raster pixels, wherever they are held (rows not ready yet included).
     const QImage& pixels() const { return m_pending ? m_pending->image() : m_image; }
 

@@ -39,6 +39,8 @@ private Q_SLOTS:
     void vectorPictureSizes();
     void rasterTwipsFollowTheScreen();
     void paintExposedDrawsOnlyThePicture();
+    void vectorRenderingStartsFromTheBackground_data();
+    void vectorRenderingStartsFromTheBackground();
     void vectorRepaintsReuseOnePlay_data();
     void vectorRepaintsReuseOnePlay();
 
@@ -446,7 +448,54 @@ private:
     QSizeF m_extent;
 };
 
+/// A picture that inverts what lies under its left half, as a metafile's DSTINVERT or an R2_NOT
+/// pen does.
+class InvertingVector final : public VectorGraphic {
+public:
+    QSizeF extentHimetric() const override { return QSizeF(40, 20) * (2540.0 / 96); }
+    void play(QPainter& painter, const QRectF& target) const override
+    {
+        painter.setCompositionMode(QPainter::RasterOp_NotDestination);
+        painter.fillRect(QRectF(target.topLeft(), QSizeF(target.width() / 2, target.height())),
+                         Qt::black);
+    }
+};
+
 } // namespace
+
+void TestPictureLoader::vectorRenderingStartsFromTheBackground_data()
+{
+    QTest::addColumn<QColor>("background");
+    QTest::newRow("the viewer's grey") << QColor(0xc0, 0xc0, 0xc0);
+    QTest::newRow("white") << QColor(Qt::white);
+    QTest::newRow("dark blue") << QColor(0, 0, 0x80);
+}
+
+void TestPictureLoader::vectorRenderingStartsFromTheBackground()
+{
+    QFETCH(QColor, background);
+    const Picture picture(std::make_shared<InvertingVector>());
+    // Played straight onto the device...
+    QImage direct(40, 20, QImage::Format_RGB32);
+    direct.fill(background);
+    {
+        QPainter painter(&direct);
+        picture.paint(painter, QRectF(0, 0, 40, 20));
+    }
+    // ...and through the kept rendering, twice, show the same pixels.
+    for (int repaint = 0; repaint < 2; ++repaint) {
+        QImage shown(40, 20, QImage::Format_RGB32);
+        shown.fill(background);
+        {
+            QPainter painter(&shown);
+            picture.paintExposed(painter, shown.rect(), background);
+        }
+        QCOMPARE(shown.pixel(5, 10), direct.pixel(5, 10));
+        QCOMPARE(shown.pixel(35, 10), background.rgb());
+    }
+    const QRgb inverted = background.rgb() ^ 0x00ffffff;
+    QCOMPARE(direct.pixel(5, 10) & 0x00ffffff, inverted & 0x00ffffff);
+}
 
 void TestPictureLoader::vectorRepaintsReuseOnePlay_data()
 {
