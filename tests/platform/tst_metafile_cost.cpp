@@ -203,6 +203,8 @@ void TestMetafileCost::hostileFilesCostLittle_data()
     // looser for the time, and allow the toolkit's own caches beside the memory.
     QTest::newRow("3000 exclude-clip holes") << testing::wmfExcludeClipHoles();
     QTest::newRow("8192x8192 mono pattern, 1500 fills") << testing::wmfHugeMonoPattern();
+    QTest::newRow("2800x2800 mono pattern with its bits, 1500 fills")
+        << testing::wmfHugeMonoPattern(1500, 2800, true);
     QTest::newRow("24 pattern brushes of 8192x8192") << testing::emfHugePatternBrushes();
     QTest::newRow("1500 empty RLE8 8192x8192 blits") << testing::emfEmptyRleBlits();
     QTest::newRow("PNG larger than its header") << testing::emfOversizedEmbeddedPicture(false);
