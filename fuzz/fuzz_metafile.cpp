@@ -20,7 +20,7 @@ namespace {
 
 // What one play may spend: a few full-screen fills' worth of work, and far less memory than
 // the run's limit.
-constexpr qint64 WorkLimit = 16LL << 20;
+constexpr qint64 WorkLimit = 8LL << 20;
 constexpr qint64 MemoryLimit = 96LL << 20;
 
 platform::CostBudget lowBudget(qint64 fileBytes)

@@ -15,6 +15,10 @@ namespace {
 
 // Path elements and glyphs in units of work.
 constexpr qint64 ElementCost = 8;
+// Every drawing that reaches the painter, beside its area and elements; under a clip path,
+// each costs besides about this much per scan line of the clip.
+constexpr qint64 DrawCost = 64;
+constexpr qint64 ClipLineCost = 16;
 
 } // namespace
 
@@ -88,7 +92,11 @@ bool GdiCanvas::affordDrawing(const QRectF& bounds, qint64 elements, double penW
                 area = std::min(area, (strokeLength + 4 * grow) * (penWidth + 2));
         }
     }
-    return m_budget.charge(ElementCost * elements + qint64(area));
+    const qint64 clipLines = (m_dc.clip || m_dc.metaClip) && m_chargeArea
+        ? qint64(std::max(0.0, m_clipBounds.height()))
+        : 0;
+    return m_budget.charge(DrawCost + ClipLineCost * clipLines + ElementCost * elements
+                           + qint64(area));
 }
 
 bool GdiCanvas::affordPath(const QPainterPath& path, double penWidth)

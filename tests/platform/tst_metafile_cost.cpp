@@ -8,9 +8,11 @@
 #include "support/metafile_writer.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QTest>
 
 #include <poll.h>
@@ -187,6 +189,8 @@ private Q_SLOTS:
     void objectTableTakesTheLowestFreeSlot_data();
     void objectTableTakesTheLowestFreeSlot();
     void objectTableHoldsPatternMemory();
+    void fuzzFindingsStayCheap_data();
+    void fuzzFindingsStayCheap();
 };
 
 void TestMetafileCost::initTestCase()
@@ -203,6 +207,8 @@ void TestMetafileCost::hostileFilesCostLittle_data()
     // looser for the time, and allow the toolkit's own caches beside the memory.
     QTest::newRow("3000 exclude-clip holes") << testing::wmfExcludeClipHoles();
     QTest::newRow("8192x8192 mono pattern, 1500 fills") << testing::wmfHugeMonoPattern();
+    QTest::newRow("2800x2800 mono pattern with its bits, 1500 fills")
+        << testing::wmfHugeMonoPattern(1500, 2800, true);
     QTest::newRow("24 pattern brushes of 8192x8192") << testing::emfHugePatternBrushes();
     QTest::newRow("1500 empty RLE8 8192x8192 blits") << testing::emfEmptyRleBlits();
     QTest::newRow("PNG larger than its header") << testing::emfOversizedEmbeddedPicture(false);
@@ -389,6 +395,46 @@ void TestMetafileCost::objectTableHoldsPatternMemory()
         QVERIFY(last && last->pattern.isNull() && last->style == BS_SOLID);
     }
     QCOMPARE(budget.memoryHeld(), qint64(0));
+}
+
+void TestMetafileCost::fuzzFindingsStayCheap_data()
+{
+    QTest::addColumn<QString>("path");
+    const QDir data(QFINDTESTDATA("../data"));
+    const QFileInfoList found = data.entryInfoList({QStringLiteral("metafile_*")}, QDir::Files);
+    QVERIFY(!found.isEmpty());
+    for (const QFileInfo& file : found)
+        QTest::newRow(qPrintable(file.fileName())) << file.filePath();
+}
+
+void TestMetafileCost::fuzzFindingsStayCheap()
+{
+    QFETCH(QString, path);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    // As the fuzzer plays them: at 1024x768 and into a PDF, each within a low budget. The
+    // fuzzer allows 2 s for both (with its sanitizers); twice that here.
+    QElapsedTimer timer;
+    timer.start();
+    const auto graphic = loadMetafile(sniffFormat(bytes.first(64)), bytes);
+    {
+        QImage image(1024, 768, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        CostBudget budget = budgetOf(8 << 20);
+        graphic->play(painter, QRectF(image.rect()), budget);
+    }
+    {
+        QBuffer pdf;
+        pdf.open(QIODevice::WriteOnly);
+        QPdfWriter writer(&pdf);
+        writer.setResolution(300);
+        QPainter painter(&writer);
+        CostBudget budget = budgetOf(8 << 20);
+        graphic->play(painter, QRectF(0, 0, 2400, 1800), budget);
+    }
+    QVERIFY2(timer.elapsed() < 4000, qPrintable(QString::number(timer.elapsed()) + u" ms"));
 }
 
 QTEST_MAIN(TestMetafileCost)

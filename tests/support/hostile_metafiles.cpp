@@ -65,12 +65,14 @@ QByteArray wmfExcludeClipHoles(int holes)
     return w.finish();
 }
 
-QByteArray wmfHugeMonoPattern(int rectangles)
+QByteArray wmfHugeMonoPattern(int rectangles, int side, bool withBits)
 {
     WmfWriter w(WmfBox, 1440);
     Bytes brush;
-    brush.u16(BS_PATTERN).u16(0).raw(infoHeader(Huge, Huge, 1, BI_RGB, 2).data());
-    brush.u32(0x000000).u32(0xFFFFFF).u32(0x55AA55AA);
+    brush.u16(BS_PATTERN).u16(0).raw(infoHeader(side, side, 1, BI_RGB, 2).data());
+    brush.u32(0x000000).u32(0xFFFFFF);
+    const qsizetype bits = withBits ? qsizetype((side + 31) / 32 * 4) * side : 4;
+    brush.raw(QByteArray(bits, char(0x5A)));
     w.record(META_DIBCREATEPATTERNBRUSH, brush).selectObject(0);
     for (int i = 0; i < rectangles; ++i) {
         const int x = (i * 37) % 9000;

@@ -12,9 +12,10 @@ namespace testing {
 /// the clip, with a rectangle filled after every hundred.
 QByteArray wmfExcludeClipHoles(int holes = 3000);
 
-/// A placeable WMF whose one monochrome pattern brush declares 8192 x 8192 pixels with 4
-/// bytes of bits, then `rectangles` rectangles filled with it.
-QByteArray wmfHugeMonoPattern(int rectangles = 1500);
+/// A placeable WMF whose one monochrome pattern brush declares `side` x `side` pixels with
+/// 4 bytes of bits (or, `withBits`, all of its bits), then `rectangles` rectangles filled
+/// with it.
+QByteArray wmfHugeMonoPattern(int rectangles = 1500, int side = 8192, bool withBits = false);
 
 /// An EMF of `brushes` EMR_CREATEDIBPATTERNBRUSHPT records, each declaring an 8192 x 8192
 /// 32-bit bitmap with 4 bytes of bits, each selected and used for a rectangle.

@@ -22,6 +22,8 @@ int main(int argc, char* argv[])
     const std::pair<const char*, std::function<QByteArray()>> files[] = {
         {"exclude_clip_holes.wmf", [] { return testing::wmfExcludeClipHoles(); }},
         {"huge_mono_pattern.wmf", [] { return testing::wmfHugeMonoPattern(); }},
+        {"large_mono_pattern_with_bits.wmf",
+         [] { return testing::wmfHugeMonoPattern(1500, 2800, true); }},
         {"huge_pattern_brushes.emf", [] { return testing::emfHugePatternBrushes(); }},
         {"empty_rle_blits.emf", [] { return testing::emfEmptyRleBlits(); }},
         {"oversized_png.emf", [] { return testing::emfOversizedEmbeddedPicture(false); }},
