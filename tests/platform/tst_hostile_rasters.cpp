@@ -151,6 +151,9 @@ void TestHostileRasters::costIsBounded_data()
         << 20.0;
     QTest::newRow("progressive JPEG of 4096 x 4096 holding 16 x 16 opens")
         << testing::jpegOfClaimedSize(4096, 300 * 1024) << 0 << 4096LL * 4096 << 20.0;
+    // Its cost is what its own size allows: 38 megapixels from 88 bytes.
+    QTest::newRow("1-bit bitmap of 6 x 6291462 holding 26 bytes opens")
+        << testing::bmpOfClaimedSize(6, 0x00600006, 1, 26) << 0 << 6LL * 0x00600006 << 20.0;
     QTest::newRow("bitmap header of 0x7FFFFFFF x 0x7FFFFFFF")
         << testing::bmpOfClaimedSize(0x7FFFFFFF, 0x7FFFFFFF, 32, 64) << AnyRefusal << 0LL << 10.0;
     QTest::newRow("bitmap header of 0x7FFFFFFF x 0x7FFFFFFF, 24 bits")
