@@ -4,6 +4,7 @@
 #include "fuzz_application.h"
 #include "platform/errors.h"
 #include "platform/picture_loader.h"
+#include "platform/raster/pixel_budget.h"
 
 #include <QDir>
 #include <QFile>
@@ -25,6 +26,10 @@ QString scratchFile()
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
+    // A low pixel budget: a picture's own size may justify its cost, but under the
+    // sanitizers a large one would take the whole timeout; what is left to find is cost
+    // that no picture size justifies.
+    platform::raster::setPixelBudget(qint64(64) << 20);
     return startFuzzApplication(argc, argv);
 }
 

@@ -145,6 +145,15 @@ void TestHostileRasters::costIsBounded_data()
         << testing::jpegWithEmptyScans(8192, 200) << AnyRefusal << 8192LL * 8192 << 20.0;
     QTest::newRow("progressive JPEG: a DC scan and 9 empty scans opens")
         << testing::jpegWithEmptyScans(2048, 9) << 0 << 2048LL * 2048 << 20.0;
+    // 512 MB of coefficients for a picture of 1 GB: more than its budget leaves.
+    QTest::newRow("progressive JPEG of 16384 x 16384 holding 16 x 16")
+        << testing::jpegOfClaimedSize(16384, 300 * 1024) << int(OutOfMemory) << 16384LL * 16384
+        << 20.0;
+    QTest::newRow("progressive JPEG of 4096 x 4096 holding 16 x 16 opens")
+        << testing::jpegOfClaimedSize(4096, 300 * 1024) << 0 << 4096LL * 4096 << 20.0;
+    // Its cost is what its own size allows: 38 megapixels from 88 bytes.
+    QTest::newRow("1-bit bitmap of 6 x 6291462 holding 26 bytes opens")
+        << testing::bmpOfClaimedSize(6, 0x00600006, 1, 26) << 0 << 6LL * 0x00600006 << 20.0;
     QTest::newRow("bitmap header of 0x7FFFFFFF x 0x7FFFFFFF")
         << testing::bmpOfClaimedSize(0x7FFFFFFF, 0x7FFFFFFF, 32, 64) << AnyRefusal << 0LL << 10.0;
     QTest::newRow("bitmap header of 0x7FFFFFFF x 0x7FFFFFFF, 24 bits")

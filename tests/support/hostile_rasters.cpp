@@ -145,6 +145,22 @@ QByteArray jpegWithEmptyScans(int side, int emptyScans)
     return jpeg.chopped(2) + tail + QByteArray("\xFF\xD9", 2);
 }
 
+QByteArray jpegOfClaimedSize(int side, qint64 fileBytes)
+{
+    QByteArray jpeg = jpegWithEmptyScans(16, 0);
+    // SOF2: marker, length, precision, then height and width.
+    const qsizetype frame = jpeg.indexOf(QByteArray("\xFF\xC2", 2));
+    if (frame < 0)
+        return {};
+    qToBigEndian(quint16(side), jpeg.data() + frame + 5);
+    qToBigEndian(quint16(side), jpeg.data() + frame + 7);
+    constexpr int SegmentData = 65533;
+    QByteArray padding;
+    while (padding.size() + jpeg.size() < fileBytes)
+        padding += QByteArray("\xFF\xEF\xFF\xFF", 4) + QByteArray(SegmentData, '\0');
+    return jpeg.left(2) + padding + jpeg.mid(2);
+}
+
 QByteArray bmpOfClaimedSize(qint32 width, qint32 height, int bitCount, int bitsBytes)
 {
     DibFixture d;

@@ -22,6 +22,11 @@ QByteArray iconOfOneCutPng(int entries, int side, qint64 dataBytes);
 /// `emptyScans` AC scans that hold no data at all.
 QByteArray jpegWithEmptyScans(int side, int emptyScans);
 
+/// A greyscale progressive JPEG whose frame header claims `side` x `side` pixels while its
+/// one scan holds a picture of 16 x 16, padded with application segments to about
+/// `fileBytes` bytes (so that its size alone does not give it away).
+QByteArray jpegOfClaimedSize(int side, qint64 fileBytes);
+
 /// A BMP file whose header claims `width` x `height` pixels of `bitCount` bits, with only
 /// `bitsBytes` bytes of pixel data after it.
 QByteArray bmpOfClaimedSize(qint32 width, qint32 height, int bitCount, int bitsBytes);

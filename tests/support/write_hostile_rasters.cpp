@@ -21,6 +21,7 @@ int main(int argc, char* argv[])
         {"icon-1000-entries-cut-png.ico", testing::iconOfOneCutPng(1000, 8192, 64 * 1024)},
         {"jpeg-4090-empty-scans.jpg", testing::jpegWithEmptyScans(8192, 4090)},
         {"jpeg-200-empty-scans.jpg", testing::jpegWithEmptyScans(8192, 200)},
+        {"jpeg-16384-square-holding-16.jpg", testing::jpegOfClaimedSize(16384, 300 * 1024)},
         {"bmp-7fffffff-square.bmp", testing::bmpOfClaimedSize(0x7FFFFFFF, 0x7FFFFFFF, 32, 64)},
         {"bmp-png-larger-than-header.bmp", testing::bmpWithPng({16, 16}, {8000, 8000})},
     };
