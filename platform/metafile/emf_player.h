@@ -30,8 +30,13 @@ std::optional<EmfHeader> readEmfHeader(QByteArrayView data);
 QSizeF emfExtentHimetric(const EmfHeader& header);
 
 /// Plays the records of `data` onto `painter`, the header's frame mapped onto `target`.
-/// EMF+ records are skipped (their GDI twins draw). Stops quietly at the first record that
-/// does not fit; never throws.
+/// The EMF+ records its comments carry draw the picture once an EMF+ header has been read;
+/// then only the GDI records between EmfPlusGetDC and the next EMF+ record draw. Stops
+/// quietly at the first record that does not fit; never throws.
 void playEmf(QByteArrayView data, const EmfHeader& header, QPainter& painter, const QRectF& target);
+
+/// Whether playEmf() plays EMF+ records (the default) or only the GDI records, for comparing
+/// a dual file's two pictures.
+void setEmfPlusEnabled(bool enabled);
 
 } // namespace platform::metafile

@@ -160,6 +160,9 @@ public:
     /// Logical units to the painter's coordinates.
     const QTransform& toTarget();
 
+    /// Another player drew on the painter: the clip is put on it again before the next drawing.
+    void forgetPainterClip() { m_clipApplied = false; }
+
 private:
     // The mapping, to be changed: what toTarget() derives from it is made again.
     LogicalMapping& changeMapping()
