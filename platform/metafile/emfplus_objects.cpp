@@ -121,12 +121,20 @@ std::optional<EmfPlusImage> readImage(ByteReader& r, CostBudget& budget)
     EmfPlusImage image;
     if (type == 2) {
         // EmfPlusMetafile: its type, then the metafile's bytes.
-        r.u32(); // MetafileType
+        const quint32 metafileType = r.u32();
         const quint32 size = r.u32();
-        const QByteArrayView bytes = r.bytes(size);
-        if (r.failed())
+        if (r.failed() || size > r.remaining())
             return std::nullopt;
+        // The object's own size is what counts: GDI+ leaves the last bytes of a WMF's
+        // records out of the metafile's size.
+        const QByteArrayView bytes = r.rest();
         image.metafile = bytes.toByteArray();
+        // GDI+ pads a placeable WMF's 22-byte header to 24 bytes.
+        constexpr qsizetype PlaceableSize = 22;
+        if (metafileType == 2 && bytes.size() > PlaceableSize + 4
+            && bytes.sliced(PlaceableSize, 2) == QByteArrayView("\0\0", 2)
+            && bytes.sliced(PlaceableSize + 4, 2) == QByteArrayView("\x09\0", 2))
+            image.metafile.remove(PlaceableSize, 2);
         return image;
     }
     if (type != 1)

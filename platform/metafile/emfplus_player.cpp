@@ -4,9 +4,11 @@
 #include "../fonts.h"
 #include "../picture.h"
 #include "../picture_format.h"
+#include "emf_player.h"
 #include "emfplus_records.h"
 #include "geometry.h"
 #include "metafile.h"
+#include "wmf_player.h"
 
 #include <QGlyphRun>
 #include <QLinearGradient>
@@ -794,13 +796,24 @@ void EmfPlusPlayer::drawImage(const EmfPlusImage& image, const QRectF& source,
         image.metafile.first(std::min<qsizetype>(image.metafile.size(), SniffBytes)));
     try {
         const std::shared_ptr<const VectorGraphic> graphic = loadMetafile(format, image.metafile);
-        // The source rectangle counts the metafile's own pixels at 96 per inch.
-        const QSizeF own = graphic->extentHimetric() * (96 / 2540.0);
+        // The source rectangle counts an EMF's reference device pixels, where its frame lies
+        // at its place, or a WMF's logical units.
+        QRectF frame(QPointF(0, 0), graphic->extentHimetric() * (96 / 2540.0));
+        if (const std::optional<WmfHeader> wmf = readWmfHeader(image.metafile)) {
+            frame = wmf->frame;
+        } else if (const std::optional<EmfHeader> header = readEmfHeader(image.metafile)) {
+            const double sx = header->devicePixels.width()
+                / (100 * header->deviceMillimetres.width());
+            const double sy = header->devicePixels.height()
+                / (100 * header->deviceMillimetres.height());
+            frame = QRectF(header->frame.x() * sx, header->frame.y() * sy,
+                           header->frame.width() * sx, header->frame.height() * sy);
+        }
         ++metafileImageDepth;
         m_painter.save();
         m_painter.setTransform(t);
         m_painter.setClipRect(source, Qt::IntersectClip);
-        graphic->play(m_painter, QRectF(QPointF(0, 0), own));
+        graphic->play(m_painter, frame);
         m_painter.restore();
         --metafileImageDepth;
         m_clipApplied = false;
