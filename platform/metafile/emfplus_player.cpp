@@ -1163,7 +1163,8 @@ void EmfPlusPlayer::stroke(const QPainterPath& path, const EmfPlusPen& pen)
     static const QList<qreal> Dash{3, 1}, Dot{1, 1}, DashDot{3, 1, 1, 1},
         DashDotDot{3, 1, 1, 1, 1, 1};
     QList<qreal> dashes;
-    switch (pen.lineStyle) {
+    // Dashes given without a line style are the pen's own.
+    switch (pen.lineStyle == 0 && !pen.dashes.empty() ? 5 : pen.lineStyle) {
     case 1:
         dashes = Dash;
         break;
