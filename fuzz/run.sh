@@ -22,7 +22,7 @@ echo "== fuzz build ($build)"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
     -DPAVEX_FUZZ=ON -DPAVEX_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" -j 2 --target fuzz_metafile fuzz_dib fuzz_loader
+cmake --build "$build" -j 2 --target fuzz_metafile fuzz_emfplus fuzz_dib fuzz_loader
 
 mkdir -p "$build/artifacts"
 run() {
@@ -49,6 +49,7 @@ run() {
 }
 status=0
 run fuzz_metafile "$corpus/metafile/wmf" "$corpus/metafile/emf" "$corpus/metafile/bad" || status=1
+run fuzz_emfplus "$corpus/metafile/emf" || status=1
 run fuzz_dib "$corpus/raster/bmp/good" "$corpus/raster/bmp/q" "$corpus/raster/bmp/bad" || status=1
 run fuzz_loader "$corpus/raster/jpeg/good" "$corpus/raster/jpeg/bad" "$corpus/raster/ico/good" \
     "$corpus/raster/ico/bad" "$corpus/raster/gif/bad" "$corpus/raster/bmp/good" || status=1
