@@ -1,6 +1,7 @@
 #include "gif.h"
 
 #include "../byte_reader.h"
+#include "../cost_budget.h"
 #include "../errors.h"
 #include "pixel_budget.h"
 #include "qt_decoder.h"
@@ -63,14 +64,20 @@ bool sniffGif(ByteReader head)
 
 QImage decodeGif(QByteArrayView file)
 {
+    CostBudget budget(file.size());
+    return decodeGif(file, budget);
+}
+
+QImage decodeGif(QByteArrayView file, CostBudget& budget)
+{
     try {
-        return decodeWithQt(file, "gif");
+        return decodeWithQt(file, "gif", budget);
     } catch (const Error& e) {
         // Qt refuses a first frame without pixels; the screen it stands on is still a picture.
         const std::optional<QSize> screen = screenOfEmptyFirstFrame(file);
         if (e.number() != InvalidPicture || !screen)
             throw;
-        QImage image = allocatePicture(screen->width(), screen->height(),
+        QImage image = allocatePicture(budget, screen->width(), screen->height(),
                                        QImage::Format_ARGB32_Premultiplied, file.size());
         image.fill(0);
         return image;

@@ -1,12 +1,32 @@
 #include "jpeg.h"
 
+#include "../cost_budget.h"
 #include "../errors.h"
 #include "jpeg_markers.h"
+#include "pixel_budget.h"
 #include "qt_decoder.h"
 
 #include <QBuffer>
 
 namespace platform::raster {
+
+namespace {
+
+} // namespace
+
+qint64 scanWork(CostBudget& budget, const jpeg::Structure& structure, qint64 sourceBytes)
+{
+    if (structure.width <= 0 || structure.height <= 0)
+        return 0; // the decoder refuses a frame without a size
+    checkPictureSize(structure.width, structure.height, sourceBytes);
+    const qint64 pixels = qint64(structure.width) * structure.height;
+    budget.allowPicture(pixels);
+    // At most 500 scans of 255 components: the product stays far within 64 bits.
+    const qint64 work = pixels * structure.scanComponents;
+    if (work > budget.workLeft())
+        raise(InvalidPicture);
+    return work;
+}
 
 bool sniffJpeg(ByteReader head)
 {
@@ -15,12 +35,20 @@ bool sniffJpeg(ByteReader head)
 
 QImage decodeJpeg(QByteArrayView file)
 {
+    CostBudget budget(file.size());
+    return decodeJpeg(file, budget);
+}
+
+QImage decodeJpeg(QByteArrayView file, CostBudget& budget)
+{
     QByteArray bytes = QByteArray::fromRawData(file.data(), file.size());
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
-    if (jpeg::walkSegments(buffer).segments > jpeg::MaxSegments)
+    const jpeg::Structure structure = jpeg::walkSegments(buffer);
+    if (structure.segments > jpeg::MaxSegments || structure.scans > jpeg::MaxScans)
         raise(InvalidPicture);
-    return decodeWithQt(file, "jpeg", true);
+    chargeWork(budget, scanWork(budget, structure, file.size()));
+    return decodeWithQt(file, "jpeg", budget, true);
 }
 
 } // namespace platform::raster
