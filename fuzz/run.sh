@@ -11,7 +11,7 @@ set -euo pipefail
 # Whatever locale the caller has, or none.
 export LC_ALL=C.UTF-8
 cd "$(dirname "$0")/.."
-targets=(fuzz_metafile fuzz_dib fuzz_loader)
+targets=(fuzz_metafile fuzz_emfplus fuzz_dib fuzz_loader)
 usage() {
     echo "usage: fuzz/run.sh short|long|one TARGET SECONDS" >&2
     exit 2
@@ -65,6 +65,7 @@ run() {
 }
 status=0
 run fuzz_metafile "$corpus/metafile/wmf" "$corpus/metafile/emf" "$corpus/metafile/bad" || status=1
+run fuzz_emfplus "$corpus/metafile/emf" || status=1
 run fuzz_dib "$corpus/raster/bmp/good" "$corpus/raster/bmp/q" "$corpus/raster/bmp/bad" || status=1
 run fuzz_loader "$corpus/raster/jpeg/good" "$corpus/raster/jpeg/bad" "$corpus/raster/ico/good" \
     "$corpus/raster/ico/bad" "$corpus/raster/gif/bad" "$corpus/raster/bmp/good" || status=1

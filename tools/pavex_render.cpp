@@ -7,6 +7,7 @@
 
 #include "platform/command_line.h"
 #include "platform/errors.h"
+#include "platform/metafile/emf_player.h"
 #include "platform/picture_loader.h"
 
 #include <QGuiApplication>
@@ -19,7 +20,8 @@ namespace {
 // The toolkit looks for a runtime folder at start and says so when none is set (as in a plain
 // shell or a build machine); for a command that draws files the remark is noise on its one
 // line of errors. Every other message goes out as usual.
-void quietAboutRuntimeFolder(QtMsgType type, const QMessageLogContext& context, const QString& message)
+void quietAboutRuntimeFolder(QtMsgType type, const QMessageLogContext& context,
+                             const QString& message)
 {
     if (message.startsWith(u"QStandardPaths: ") && message.contains(u"runtime"))
         return;
@@ -32,8 +34,8 @@ int fail(const QString& line, int status = 1)
     return status;
 }
 
-bool write(render::OutputKind kind, const platform::Picture& picture, QSize pixels,
-           QIODevice& out, QString& error)
+bool write(render::OutputKind kind, const platform::Picture& picture, QSize pixels, QIODevice& out,
+           QString& error)
 {
     switch (kind) {
     case render::OutputKind::Png:
@@ -56,6 +58,9 @@ int main(int argc, char* argv[])
     if (const auto* error = std::get_if<render::JobError>(&parsed))
         return fail(error->message, error->status);
     const render::RenderJob& job = std::get<render::RenderJob>(parsed);
+    // PAVEX_EMFPLUS=off draws EMF files from their GDI records alone, to compare the two.
+    if (qgetenv("PAVEX_EMFPLUS") == "off")
+        platform::metafile::setEmfPlusEnabled(false);
 
     // Fonts for metafile text need a GUI application, but no display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -69,7 +74,8 @@ int main(int argc, char* argv[])
     // leaves no file behind.
     QSaveFile out(job.output);
     if (!out.open(QIODevice::WriteOnly))
-        return fail(u"pavex-render: " + job.output + u": cannot write (" + out.errorString() + u")");
+        return fail(u"pavex-render: " + job.output + u": cannot write (" + out.errorString()
+                    + u")");
 
     platform::Picture picture;
     try {
@@ -85,6 +91,7 @@ int main(int argc, char* argv[])
     if (!write(job.kind, picture, pixels, out, error))
         return fail(u"pavex-render: " + job.output + u": " + error);
     if (!out.commit())
-        return fail(u"pavex-render: " + job.output + u": cannot write (" + out.errorString() + u")");
+        return fail(u"pavex-render: " + job.output + u": cannot write (" + out.errorString()
+                    + u")");
     return 0;
 }

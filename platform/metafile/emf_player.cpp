@@ -3,6 +3,7 @@
 #include "../byte_reader.h"
 #include "bitmaps.h"
 #include "emf_records.h"
+#include "emfplus_player.h"
 #include "gdi_canvas.h"
 #include "object_table.h"
 #include "platform/cost_budget.h"
@@ -12,6 +13,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 
+#include <atomic>
 #include <cmath>
 #include <exception>
 
@@ -22,6 +24,9 @@ namespace {
 constexpr quint32 EmfSignature = 0x464D4520; // " EMF"
 constexpr quint32 GM_ADVANCED = 2;
 constexpr quint32 StockObjectFlag = 0x80000000;
+constexpr quint32 EmfPlusSignature = 0x2B464D45; // "EMF+"
+
+std::atomic<bool> emfPlusEnabled = true;
 
 QPointF readPointL(ByteReader& r)
 {
@@ -142,9 +147,10 @@ GdiObject stockObject(quint32 index)
 
 class EmfPlayer {
 public:
-    explicit EmfPlayer(GdiCanvas& canvas)
+    EmfPlayer(GdiCanvas& canvas, EmfPlusPlayer* plus)
         : m_canvas(canvas)
         , m_objects(canvas.budget())
+        , m_plus(plus)
     {
     }
     void play(QByteArrayView records);
@@ -159,6 +165,7 @@ private:
     void playClip(quint32 type, ByteReader& r);
     void playText(quint32 type, ByteReader& r);
     void playBitmap(quint32 type, ByteReader& r);
+    void playComment(ByteReader& r);
 
     void poly(quint32 type, ByteReader& r);
     void polyPoly(quint32 type, ByteReader& r);
@@ -181,6 +188,7 @@ private:
     void gradientFill(ByteReader& r);
 
     GdiCanvas& m_canvas;
+    EmfPlusPlayer* m_plus;
     ObjectTable m_objects;
 };
 
@@ -198,6 +206,11 @@ void EmfPlayer::play(MetafileRecord& record)
 {
     // A record shorter than its type's fixed part is damaged: it draws nothing.
     if (record.shortened)
+        return;
+    // Once EMF+ draws the picture, the GDI records only repeat it for older readers; those
+    // between EmfPlusGetDC and the next EMF+ record draw parts of the picture.
+    if (m_plus && m_plus->inEffect() && !m_plus->gdiInEffect()
+        && record.family() != RecordFamily::Comment)
         return;
     ByteReader& r = record.reader;
     switch (record.family()) {
@@ -223,7 +236,7 @@ void EmfPlayer::play(MetafileRecord& record)
         playBitmap(record.type, r);
         break;
     case RecordFamily::Comment:
-        // EMF+ records and private data: the GDI records of a dual file draw.
+        playComment(r);
         break;
     case RecordFamily::Skipped:
         // Consciously not drawn: flood fills need the device's pixels; MaskBlt and PlgBlt are
@@ -508,6 +521,19 @@ void EmfPlayer::playBitmap(quint32 type, ByteReader& r)
         dibits(type == EMR_STRETCHDIBITS, r);
     else
         blt(type, r);
+}
+
+void EmfPlayer::playComment(ByteReader& r)
+{
+    // EMF+ records follow their identifier; other comments are private data.
+    const quint32 size = r.u32();
+    if (!m_plus || r.failed() || size < 4 || r.u32() != EmfPlusSignature)
+        return;
+    const QByteArrayView records = r.bytes(size - 4);
+    if (r.failed())
+        return;
+    m_plus->playComment(records);
+    m_canvas.forgetPainterClip();
 }
 
 void EmfPlayer::poly(quint32 type, ByteReader& r)
@@ -1097,11 +1123,19 @@ void playEmf(QByteArrayView data, const EmfHeader& header, QPainter& painter, co
     mapping.unitsPerMmY = 100 / hy;
     try {
         GdiCanvas canvas(painter, target, mapping, budget);
-        EmfPlayer player(canvas);
+        std::optional<EmfPlusPlayer> plus;
+        if (emfPlusEnabled)
+            plus.emplace(painter, target, mapping.deviceToTarget, budget);
+        EmfPlayer player(canvas, plus ? &*plus : nullptr);
         player.play(data.sliced(header.headerSize));
     } catch (const std::exception&) {
         // Out of memory in the middle of a picture: what was drawn stays.
     }
+}
+
+void setEmfPlusEnabled(bool enabled)
+{
+    emfPlusEnabled = enabled;
 }
 
 } // namespace platform::metafile

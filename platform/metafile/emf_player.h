@@ -34,9 +34,15 @@ std::optional<EmfHeader> readEmfHeader(QByteArrayView data);
 QSizeF emfExtentHimetric(const EmfHeader& header);
 
 /// Plays the records of `data` onto `painter`, the header's frame mapped onto `target`,
-/// within `budget`. EMF+ records are skipped (their GDI twins draw). Stops quietly at the
-/// first record that does not fit and once the budget is spent; never throws.
+/// within `budget`. The EMF+ records its comments carry draw the picture once an EMF+ header
+/// has been read; then only the GDI records between EmfPlusGetDC and the next EMF+ record
+/// draw. Stops quietly at the first record that does not fit and once the budget is spent;
+/// never throws.
 void playEmf(QByteArrayView data, const EmfHeader& header, QPainter& painter, const QRectF& target,
              CostBudget& budget);
+
+/// Whether playEmf() plays EMF+ records (the default) or only the GDI records, for comparing
+/// a dual file's two pictures.
+void setEmfPlusEnabled(bool enabled);
 
 } // namespace platform::metafile

@@ -178,6 +178,8 @@ public:
     bool charge(qint64 units);
     /// Ends the picture: nothing is drawn any more.
     void stop();
+    /// Another player drew on the painter: the clip is put on it again before the next drawing.
+    void forgetPainterClip() { m_clipApplied = false; }
 
 private:
     // Cost: whether a figure spanning `bounds` (the painter's current coordinates) with

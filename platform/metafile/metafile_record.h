@@ -29,7 +29,7 @@ enum class RecordFamily {
     Text,
     /// Block transfers and device-independent bitmaps.
     Bitmaps,
-    /// EMR_COMMENT: private data and EMF+ records, whose GDI twins draw.
+    /// EMR_COMMENT: private data and EMF+ records.
     Comment,
     /// Known records that change nothing a vector player shows, or that we leave out.
     Skipped,

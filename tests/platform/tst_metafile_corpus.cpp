@@ -1,10 +1,13 @@
 // The metafile player over the corpus of real files beside the project: every good file
 // opens at the own size its reference renderings have, and every malformed one is refused
-// or drawn in part, never crashing or hanging.
+// or drawn in part, never crashing or hanging. The EMF files that carry EMF+ records draw
+// something from them, the EMF+-only ones too.
 #include "platform/errors.h"
 #include "platform/picture_loader.h"
 #include "support/fixtures.h"
+#include "support/metafile_writer.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -18,6 +21,8 @@ private Q_SLOTS:
     void goodFilesOpenAtTheirOwnSize();
     void badFilesAreRefusedOrPartial_data();
     void badFilesAreRefusedOrPartial();
+    void emfPlusFilesDraw_data();
+    void emfPlusFilesDraw();
 };
 
 void TestMetafileCorpus::goodFilesOpenAtTheirOwnSize_data()
@@ -51,6 +56,37 @@ void TestMetafileCorpus::goodFilesOpenAtTheirOwnSize()
     QCOMPARE(picture.kind(), platform::Picture::Kind::Vector);
     QCOMPARE(picture.pixelSize(96, 96), size96);
     QCOMPARE(picture.pixelSize(192, 192), size192);
+}
+
+void TestMetafileCorpus::emfPlusFilesDraw_data()
+{
+    QTest::addColumn<QString>("path");
+    const QString root = testing::corpusDir();
+    if (root.isEmpty())
+        QSKIP("the corpus (../shared/corpus) is absent");
+    const QDir dir(root + u"/metafile/emf"_qs);
+    for (const QString& name : dir.entryList({u"*.emf"_qs}, QDir::Files, QDir::Name)) {
+        QFile file(dir.filePath(name));
+        // EMR_COMMENT records whose data starts with the EMF+ identifier.
+        if (file.open(QIODevice::ReadOnly) && file.readAll().contains("EMF+\x01\x40"))
+            QTest::newRow(qPrintable(name)) << dir.filePath(name);
+    }
+}
+
+void TestMetafileCorpus::emfPlusFilesDraw()
+{
+    QFETCH(QString, path);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QImage image = testing::renderPicture(file.readAll());
+    bool ink = false;
+    for (int y = 0; y < image.height() && !ink; ++y)
+        for (int x = 0; x < image.width() && !ink; ++x)
+            ink = (image.pixel(x, y) & 0xFFFFFF) != 0xFFFFFF;
+    // Its one drawing is GDI text of glyph indexes beyond the standard Macintosh set, which
+    // no installed face is known to share.
+    QEXPECT_FAIL("libemf2svg__test-185.emf", "glyph-index text is left out", Continue);
+    QVERIFY2(ink, "nothing drawn");
 }
 
 void TestMetafileCorpus::badFilesAreRefusedOrPartial_data()

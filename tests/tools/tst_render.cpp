@@ -1,5 +1,6 @@
 // pavex-render's pieces: its command line, the sizes it writes, and its SVG output, which
 // must show what its PNG shows where Qt's SVG generator alone would not.
+#include "support/emfplus_writer.h"
 #include "support/fixtures.h"
 #include "support/metafile_writer.h"
 
@@ -126,8 +127,9 @@ void TestRender::arguments_data()
     QTest::addColumn<int>("fit"); // 0: none
     QTest::newRow("file and PNG") << QStringList{u"a.emf"_qs, u"a.png"_qs} << u"a.emf"_qs
                                   << u"a.png"_qs << int(OutputKind::Png) << 96.0 << 0;
-    QTest::newRow("with a resolution") << QStringList{u"a.wmf"_qs, u"b.png"_qs, u"192"_qs}
-                                       << u"a.wmf"_qs << u"b.png"_qs << int(OutputKind::Png) << 192.0 << 0;
+    QTest::newRow("with a resolution")
+        << QStringList{u"a.wmf"_qs, u"b.png"_qs, u"192"_qs} << u"a.wmf"_qs << u"b.png"_qs
+        << int(OutputKind::Png) << 192.0 << 0;
     QTest::newRow("a thumbnail, as a thumbnailer asks")
         << QStringList{u"--size"_qs, u"256"_qs, u"/tmp/in.emf"_qs, u"/tmp/out.png"_qs}
         << u"/tmp/in.emf"_qs << u"/tmp/out.png"_qs << int(OutputKind::Png) << 96.0 << 256;
@@ -165,12 +167,12 @@ void TestRender::argumentErrors_data()
     QTest::newRow("nothing") << QStringList() << 2 << usage;
     QTest::newRow("no output") << QStringList{u"a.emf"_qs} << 2 << usage;
     QTest::newRow("too many") << QStringList{u"a"_qs, u"b.png"_qs, u"96"_qs, u"x"_qs} << 2 << usage;
-    QTest::newRow("a resolution of 0") << QStringList{u"a"_qs, u"b.png"_qs, u"0"_qs} << 2
-                                       << u"pavex-render: DPI must be"_qs;
-    QTest::newRow("a resolution that is no number") << QStringList{u"a"_qs, u"b.png"_qs, u"high"_qs}
-                                                     << 2 << u"pavex-render: DPI must be"_qs;
-    QTest::newRow("size and resolution") << QStringList{u"--size"_qs, u"64"_qs, u"a"_qs, u"b.png"_qs, u"96"_qs}
-                                         << 2 << usage;
+    QTest::newRow("a resolution of 0")
+        << QStringList{u"a"_qs, u"b.png"_qs, u"0"_qs} << 2 << u"pavex-render: DPI must be"_qs;
+    QTest::newRow("a resolution that is no number")
+        << QStringList{u"a"_qs, u"b.png"_qs, u"high"_qs} << 2 << u"pavex-render: DPI must be"_qs;
+    QTest::newRow("size and resolution")
+        << QStringList{u"--size"_qs, u"64"_qs, u"a"_qs, u"b.png"_qs, u"96"_qs} << 2 << usage;
     QTest::newRow("a size of 0") << QStringList{u"--size"_qs, u"0"_qs, u"a"_qs, u"b.png"_qs} << 2
                                  << u"pavex-render: --size must be"_qs;
     QTest::newRow("a size without a number") << QStringList{u"--size"_qs} << 2 << usage;
@@ -201,19 +203,24 @@ void TestRender::outputPixels_data()
     const QByteArray icon = testing::encodeWithQt(testing::patternImage(50, 20), "bmp");
     // Three inches by one and a half: 288 x 144 pixels at 96 dpi.
     const QByteArray wide = WmfWriter(QRect(0, 0, 4320, 2160)).rectangle(0, 0, 100, 100).finish();
-    QTest::newRow("raster, own size") << photo << int(OutputKind::Png) << 96.0 << 0 << QSize(640, 480);
-    QTest::newRow("raster at 192 dpi") << photo << int(OutputKind::Png) << 192.0 << 0 << QSize(1280, 960);
+    QTest::newRow("raster, own size")
+        << photo << int(OutputKind::Png) << 96.0 << 0 << QSize(640, 480);
+    QTest::newRow("raster at 192 dpi")
+        << photo << int(OutputKind::Png) << 192.0 << 0 << QSize(1280, 960);
     QTest::newRow("raster fitted: smaller, same aspect")
         << photo << int(OutputKind::Png) << 96.0 << 128 << QSize(128, 96);
     QTest::newRow("small raster is never enlarged")
         << icon << int(OutputKind::Png) << 96.0 << 256 << QSize(50, 20);
     QTest::newRow("raster into a PDF: its own pixels")
         << photo << int(OutputKind::Pdf) << 96.0 << 0 << QSize(640, 480);
-    QTest::newRow("metafile, own size") << wide << int(OutputKind::Png) << 96.0 << 0 << QSize(288, 144);
-    QTest::newRow("metafile at 192 dpi") << wide << int(OutputKind::Png) << 192.0 << 0 << QSize(576, 288);
+    QTest::newRow("metafile, own size")
+        << wide << int(OutputKind::Png) << 96.0 << 0 << QSize(288, 144);
+    QTest::newRow("metafile at 192 dpi")
+        << wide << int(OutputKind::Png) << 192.0 << 0 << QSize(576, 288);
     QTest::newRow("metafile fitted larger: drawn at the size")
         << wide << int(OutputKind::Png) << 96.0 << 512 << QSize(512, 256);
-    QTest::newRow("metafile fitted smaller") << wide << int(OutputKind::Png) << 96.0 << 32 << QSize(32, 16);
+    QTest::newRow("metafile fitted smaller")
+        << wide << int(OutputKind::Png) << 96.0 << 32 << QSize(32, 16);
     QTest::newRow("metafile into an SVG: its own extent at 96 dpi")
         << wide << int(OutputKind::Svg) << 192.0 << 0 << QSize(288, 144);
 }
@@ -226,7 +233,8 @@ void TestRender::outputPixels()
     QFETCH(int, fit);
     QFETCH(QSize, expected);
     const platform::Picture picture = platform::decodePicture(file);
-    QCOMPARE(render::outputPixels(picture, OutputKind(kind), dpi, fit ? std::optional(fit) : std::nullopt),
+    QCOMPARE(render::outputPixels(picture, OutputKind(kind), dpi,
+                                  fit ? std::optional(fit) : std::nullopt),
              expected);
 }
 
@@ -236,23 +244,57 @@ void TestRender::svgShowsWhatPngShows_data()
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<Probes>("probes");
     // The pictures are an inch square: 96 x 96 pixels, 15 units a pixel.
-    QTest::newRow("a clip cuts a fill")
-        << WmfWriter().createBrush(BS_SOLID, Red).selectObject(0).createPen(PS_NULL, 0, Black).selectObject(1)
-               .intersectClipRect(0, 0, 720, 1440).rectangle(0, 0, 1440, 1440).finish()
+    QTest::newRow("a clip cuts a fill") << WmfWriter()
+                                               .createBrush(BS_SOLID, Red)
+                                               .selectObject(0)
+                                               .createPen(PS_NULL, 0, Black)
+                                               .selectObject(1)
+                                               .intersectClipRect(0, 0, 720, 1440)
+                                               .rectangle(0, 0, 1440, 1440)
+                                               .finish()
+                                        << Probes{{20, 48}, {75, 48}};
+    QTest::newRow("an excluded hole") << WmfWriter()
+                                             .createBrush(BS_SOLID, Blue)
+                                             .selectObject(0)
+                                             .createPen(PS_NULL, 0, Black)
+                                             .selectObject(1)
+                                             .excludeClipRect(360, 360, 1080, 1080)
+                                             .ellipse(0, 0, 1440, 1440)
+                                             .finish()
+                                      << Probes{{48, 48}, {48, 10}, {20, 48}};
+    QTest::newRow("a raster operation: xor") << WmfWriter()
+                                                    .createBrush(BS_SOLID, Blue)
+                                                    .selectObject(0)
+                                                    .createPen(PS_NULL, 0, Black)
+                                                    .selectObject(1)
+                                                    .rectangle(0, 0, 1080, 1080)
+                                                    .setRop2(R2_XORPEN)
+                                                    .createBrush(BS_SOLID, Yellow)
+                                                    .selectObject(2)
+                                                    .rectangle(360, 360, 1440, 1440)
+                                                    .finish()
+                                             << Probes{{10, 10}, {48, 48}, {85, 85}};
+    QTest::newRow("text cut by a clip") << WmfWriter()
+                                               .createFont(-600, u"Arial"_qs)
+                                               .selectObject(0)
+                                               .setTextColor(Black)
+                                               .setBkMode(TRANSPARENT)
+                                               .intersectClipRect(0, 0, 1440, 700)
+                                               .textOut(100, 100, "HH")
+                                               .finish()
+                                        << Probes{{20, 55}, {20, 40}};
+    QTest::newRow("EMF+: a clip cuts a fill")
+        << testing::EmfPlusWriter()
+               .record(0x4032, 0, testing::EmfPlusWriter::rect(QRectF(0, 0, 48, 96)))
+               .fillRects(Red, {QRectF(0, 0, 96, 96)})
+               .finish()
         << Probes{{20, 48}, {75, 48}};
-    QTest::newRow("an excluded hole")
-        << WmfWriter().createBrush(BS_SOLID, Blue).selectObject(0).createPen(PS_NULL, 0, Black).selectObject(1)
-               .excludeClipRect(360, 360, 1080, 1080).ellipse(0, 0, 1440, 1440).finish()
-        << Probes{{48, 48}, {48, 10}, {20, 48}};
-    QTest::newRow("a raster operation: xor")
-        << WmfWriter().createBrush(BS_SOLID, Blue).selectObject(0).createPen(PS_NULL, 0, Black).selectObject(1)
-               .rectangle(0, 0, 1080, 1080).setRop2(R2_XORPEN).createBrush(BS_SOLID, Yellow).selectObject(2)
-               .rectangle(360, 360, 1440, 1440).finish()
-        << Probes{{10, 10}, {48, 48}, {85, 85}};
-    QTest::newRow("text cut by a clip")
-        << WmfWriter().createFont(-600, u"Arial"_qs).selectObject(0).setTextColor(Black)
-               .setBkMode(TRANSPARENT).intersectClipRect(0, 0, 1440, 700).textOut(100, 100, "HH").finish()
-        << Probes{{20, 55}, {20, 40}};
+    QTest::newRow("EMF+: translucent fills over each other")
+        << testing::EmfPlusWriter()
+               .fillRects(QColor(255, 0, 0, 128), {QRectF(0, 0, 64, 64)})
+               .fillRects(QColor(0, 0, 255, 128), {QRectF(32, 32, 64, 64)})
+               .finish()
+        << Probes{{16, 16}, {48, 48}, {80, 80}};
 }
 
 void TestRender::svgShowsWhatPngShows()
@@ -265,8 +307,8 @@ void TestRender::svgShowsWhatPngShows()
     const QImage svg = drawnBack(asSvg(picture, size), size);
     for (const QPoint& p : probes) {
         QVERIFY2(distance(svg.pixel(p), png.pixel(p)) <= 48,
-                 qPrintable(u"at %1,%2: svg %3, png %4"_qs.arg(p.x()).arg(p.y())
-                                .arg(QColor(svg.pixel(p)).name(), QColor(png.pixel(p)).name())));
+                 qPrintable(u"at %1,%2: svg %3, png %4"_qs.arg(p.x()).arg(p.y()).arg(
+                     QColor(svg.pixel(p)).name(), QColor(png.pixel(p)).name())));
     }
 }
 
@@ -276,8 +318,14 @@ void TestRender::svgPenOfOnePixelKeepsItsInk()
     // across the line there is as much ink in the SVG as in the PNG (which puts it on one row
     // where the SVG may share it between two).
     using namespace platform::metafile;
-    const QByteArray file = WmfWriter().setMapMode(MM_ANISOTROPIC).setWindowExt(10, 10)
-                                .createPen(PS_SOLID, 0, Black).selectObject(0).moveTo(0, 5).lineTo(10, 5).finish();
+    const QByteArray file = WmfWriter()
+                                .setMapMode(MM_ANISOTROPIC)
+                                .setWindowExt(10, 10)
+                                .createPen(PS_SOLID, 0, Black)
+                                .selectObject(0)
+                                .moveTo(0, 5)
+                                .lineTo(10, 5)
+                                .finish();
     const platform::Picture picture = wmfPicture(file);
     const QSize size(96, 96);
     const QImage png = asPng(picture, size);
@@ -296,8 +344,13 @@ void TestRender::svgPenOfOnePixelKeepsItsInk()
 void TestRender::svgKeepsTextAsText()
 {
     using namespace platform::metafile;
-    const QByteArray file = WmfWriter().createFont(-300, u"Arial"_qs).selectObject(0).setTextColor(Black)
-                                .setBkMode(TRANSPARENT).textOut(100, 500, "Hello").finish();
+    const QByteArray file = WmfWriter()
+                                .createFont(-300, u"Arial"_qs)
+                                .selectObject(0)
+                                .setTextColor(Black)
+                                .setBkMode(TRANSPARENT)
+                                .textOut(100, 500, "Hello")
+                                .finish();
     const QByteArray svg = asSvg(wmfPicture(file), QSize(96, 96));
     QVERIFY2(svg.contains(">Hello</text>") || svg.contains(">Hello<"), svg.constData());
     QVERIFY(svg.contains("font-family=\"Liberation Sans\""));
