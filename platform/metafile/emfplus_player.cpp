@@ -57,6 +57,8 @@ constexpr size_t MaxSaved = 1024;
 constexpr qint64 RecordCost = 16;
 // Bands a path gradient is filled with, from its boundary to its centre.
 constexpr int PathGradientSteps = 48;
+// Per device pixel of a filled outline's length, as for GDI fills.
+constexpr qint64 OutlineCost = 4;
 // Font sizes above this many pixels draw nothing useful and cost a lot.
 constexpr double MaxFontPixels = 20000;
 // Metafile images inside metafile images are not drawn.
@@ -252,17 +254,8 @@ bool EmfPlusPlayer::affordStroke(const QPainterPath& path, double width)
 {
     if (!m_chargeArea)
         return !m_budget.spent();
-    // The control polygon is at least as long as the curves it makes.
     const QTransform& device = m_painter.deviceTransform();
-    double length = 0;
-    QPointF last;
-    for (int i = 0; i < path.elementCount(); ++i) {
-        const QPainterPath::Element& e = path.elementAt(i);
-        const QPointF p = device.map(QPointF(e.x, e.y));
-        if (!e.isMoveTo())
-            length += std::hypot(p.x() - last.x(), p.y() - last.y());
-        last = p;
-    }
+    const double length = deviceOutlineLength(path, device, m_deviceBounds);
     const double grow = width / 2 + 1;
     const QRectF touched = device.mapRect(path.controlPointRect())
                                .adjusted(-grow, -grow, grow, grow)
@@ -845,8 +838,8 @@ void EmfPlusPlayer::drawImage(const EmfPlusImage& image, const QRectF& source,
         image.metafile.first(std::min<qsizetype>(image.metafile.size(), SniffBytes)));
     try {
         // The embedded picture plays within this picture's budget, not one of its own.
-        const std::shared_ptr<const MetafileGraphic> graphic =
-            loadMetafile(format, image.metafile, &m_budget);
+        const std::shared_ptr<const MetafileGraphic> graphic = loadMetafile(format, image.metafile,
+                                                                            &m_budget);
         // The source rectangle counts an EMF's reference device pixels, where its frame lies
         // at its place, or a WMF's logical units.
         QRectF frame(QPointF(0, 0), graphic->extentHimetric() * (96 / 2540.0));
@@ -1146,12 +1139,21 @@ QBrush EmfPlusPlayer::qtBrush(const EmfPlusBrush& b) const
     }
 }
 
-void EmfPlusPlayer::fill(const QPainterPath& path, const EmfPlusBrush& brush)
+void EmfPlusPlayer::fill(const QPainterPath& shape, const EmfPlusBrush& brush)
 {
-    if (!prepare()
-        || !affordArea(path.controlPointRect(), 1,
-                       brush.type == EmfPlusBrush::PathGradient ? PathGradientSteps / 2 : 1))
+    if (!prepare())
         return;
+    const QPainterPath path = withinReach(shape, m_painter.deviceTransform(), m_deviceBounds);
+    if (!affordArea(path.controlPointRect(), 1,
+                    brush.type == EmfPlusBrush::PathGradient ? PathGradientSteps / 2 : 1))
+        return;
+    // The rasteriser walks the outline as well as covering the area.
+    if (m_chargeArea) {
+        const double length = deviceOutlineLength(path, m_painter.deviceTransform(),
+                                                  m_deviceBounds);
+        if (!std::isfinite(length) || !m_budget.charge(qint64(length) * OutlineCost))
+            return;
+    }
     if (brush.type == EmfPlusBrush::PathGradient) {
         fillPathGradient(path, brush);
         return;

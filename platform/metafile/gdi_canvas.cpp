@@ -19,6 +19,8 @@ constexpr qint64 ElementCost = 8;
 // each costs besides about this much per scan line of the clip.
 constexpr qint64 DrawCost = 64;
 constexpr qint64 ClipLineCost = 16;
+// Per device pixel of a filled outline's length.
+constexpr qint64 OutlineCost = 4;
 
 } // namespace
 
@@ -102,20 +104,14 @@ bool GdiCanvas::affordDrawing(const QRectF& bounds, qint64 elements, double penW
 bool GdiCanvas::affordPath(const QPainterPath& path, double penWidth)
 {
     double length = 0;
-    if (penWidth >= 0 && m_chargeArea) {
-        // The control polygon is at least as long as the curves it makes.
-        const QTransform& device = m_painter.deviceTransform();
-        QPointF last;
-        for (int i = 0; i < path.elementCount(); ++i) {
-            const QPainterPath::Element& e = path.elementAt(i);
-            const QPointF p = device.map(QPointF(e.x, e.y));
-            if (!e.isMoveTo())
-                length += std::hypot(p.x() - last.x(), p.y() - last.y());
-            last = p;
-        }
+    if (m_chargeArea) {
+        length = deviceOutlineLength(path, m_painter.deviceTransform(), m_clipBounds);
         if (!std::isfinite(length))
             return false;
     }
+    // A fill's rasteriser walks its outline as well as covering its area.
+    if (penWidth < 0 && !m_budget.charge(qint64(length) * OutlineCost))
+        return false;
     return affordDrawing(path.controlPointRect(), path.elementCount(), penWidth, length);
 }
 

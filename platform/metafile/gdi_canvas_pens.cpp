@@ -1,4 +1,5 @@
 #include "gdi_canvas.h"
+#include "geometry.h"
 
 #include "mix_mode.h"
 #include "platform/cost_budget.h"
@@ -247,10 +248,11 @@ QPainterPath GdiCanvas::withFillMode(QPainterPath path) const
     return path;
 }
 
-void GdiCanvas::fillShape(const QPainterPath& path, const GdiBrush& brush)
+void GdiCanvas::fillShape(const QPainterPath& shape, const GdiBrush& brush)
 {
     if (brush.style == BS_NULL)
         return;
+    const QPainterPath path = withinReach(shape, m_painter.deviceTransform(), m_clipBounds);
     const MixMode mix = mixModeOf(m_dc.rop2);
     if (!mix.draw || !affordPath(path))
         return;

@@ -4,7 +4,9 @@
 #include <QRectF>
 #include <QTransform>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace platform::metafile {
 
@@ -42,6 +44,55 @@ inline double xScale(const QTransform& t)
 inline double yScale(const QTransform& t)
 {
     return std::hypot(t.m21(), t.m22());
+}
+
+/// The length in device pixels of the control polygon of `path` mapped by `device`, each
+/// point first brought inside `within` (the part of the device drawing can reach). It is at
+/// least as long as the visible part of the curves the path makes, and what rasterising its
+/// outline costs grows with it. Infinite or NaN when a point does not map to a finite one.
+inline double deviceOutlineLength(const QPainterPath& path, const QTransform& device,
+                                  const QRectF& within)
+{
+    const auto inside = [&](QPointF p) {
+        return QPointF(std::clamp(p.x(), within.left(), within.right()),
+                       std::clamp(p.y(), within.top(), within.bottom()));
+    };
+    double length = 0;
+    QPointF last;
+    for (int i = 0; i < path.elementCount(); ++i) {
+        const QPainterPath::Element& e = path.elementAt(i);
+        const QPointF mapped = device.map(QPointF(e.x, e.y));
+        if (!std::isfinite(mapped.x()) || !std::isfinite(mapped.y()))
+            return std::numeric_limits<double>::infinity();
+        const QPointF p = inside(mapped);
+        if (!e.isMoveTo())
+            length += std::hypot(p.x() - last.x(), p.y() - last.y());
+        last = p;
+    }
+    return length;
+}
+
+/// `path` (in the coordinates `device` maps to device pixels) cut to `within`, the device
+/// pixels drawing can reach, grown by a margin, when it reaches far beyond them: the
+/// rasteriser walks every row of a shape, drawn or not, so a polygon a few points long but
+/// millions of pixels tall would cost seconds. Paths within reach, and those too complex to
+/// cut cheaply, are given back as they are.
+inline QPainterPath withinReach(const QPainterPath& path, const QTransform& device,
+                                const QRectF& within)
+{
+    constexpr double Margin = 64;
+    constexpr int MaxCutElements = 4096;
+    const QRectF reach = within.adjusted(-Margin, -Margin, Margin, Margin);
+    const QRectF bounds = device.mapRect(path.controlPointRect());
+    if (reach.contains(bounds) || path.elementCount() > MaxCutElements
+        || bounds.width() * bounds.height() <= 4 * reach.width() * reach.height()
+        || !finiteAndInvertible(device))
+        return path;
+    QPainterPath box;
+    box.addRect(reach);
+    QPainterPath cut = path.intersected(device.inverted().map(box));
+    cut.setFillRule(path.fillRule());
+    return cut;
 }
 
 /// The rectangle `box`, corners in any order, as a path.

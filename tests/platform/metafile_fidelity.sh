@@ -29,7 +29,7 @@ if [ -z "$median" ] || [ -z "$good" ] || [ -z "$failures" ]; then
     echo "metafile fidelity: cannot read the summary" >&2
     exit 1
 fi
-grep -v '^#' "$report" | awk -F'\t' '$2 != "ok" && $2 != "noref" { print "not rendered: " $0 }'
+grep -v -e '^#' -e '^fidelity:' "$report" | awk -F'\t' '$2 != "ok" && $2 != "noref" { print "not rendered: " $0 }'
 status=0
 if awk -v m="$median" -v f="$min_median" 'BEGIN { exit !(m < f) }'; then
     echo "metafile fidelity: median $median is below $min_median" >&2

@@ -215,6 +215,7 @@ void TestMetafileCost::hostileFilesCostLittle_data()
     QTest::newRow("JPEG larger than its header") << testing::emfOversizedEmbeddedPicture(true);
     QTest::newRow("overflowing world transforms") << testing::emfOverflowingTransforms();
     QTest::newRow("full object table") << testing::wmfFullObjectTable();
+    QTest::newRow("polygons millions of pixels tall") << testing::emfTallPolygons();
     QTest::newRow("double-byte text") << testing::wmfDoubleByteText();
 }
 

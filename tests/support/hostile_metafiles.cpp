@@ -139,6 +139,23 @@ QByteArray emfOverflowingTransforms(int steps)
     return w.finish();
 }
 
+QByteArray emfTallPolygons(int polygons)
+{
+    EmfWriter w(EmfFrame);
+    w.createBrush(1, 0, Qt::red).selectObject(1);
+    // A few points each, but millions of pixels tall: almost all of it off the picture.
+    for (int i = 0; i < polygons; ++i)
+        w.polygon({{100 + i, -4000000},
+                   {300, 100},
+                   {500 - i, 4000000},
+                   {350, 200},
+                   {120, 4000000},
+                   {110, -3000000}});
+    w.createBrush(2, 0, Qt::blue).selectObject(2);
+    w.rectangle(200, 150, 400, 300);
+    return w.finish();
+}
+
 QByteArray wmfFullObjectTable(int creates)
 {
     WmfWriter w(WmfBox, 1440);

@@ -38,6 +38,10 @@ QByteArray emfOverflowingTransforms(int steps = 8);
 /// creates `creates` more objects, which find no free slot.
 QByteArray wmfFullObjectTable(int creates = 60000);
 
+/// An EMF of `polygons` six-point polygons, each some eight million pixels tall, then a
+/// blue rectangle.
+QByteArray emfTallPolygons(int polygons = 40);
+
 /// A placeable WMF of `records` EXTTEXTOUT records, each `bytes` bytes of Shift-JIS
 /// double-byte characters clipped to a small rectangle.
 QByteArray wmfDoubleByteText(int records = 30, int bytes = 32000);

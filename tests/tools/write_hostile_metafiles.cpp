@@ -30,6 +30,7 @@ int main(int argc, char* argv[])
         {"oversized_jpeg.emf", [] { return testing::emfOversizedEmbeddedPicture(true); }},
         {"overflowing_transforms.emf", [] { return testing::emfOverflowingTransforms(); }},
         {"full_object_table.wmf", [] { return testing::wmfFullObjectTable(); }},
+        {"tall_polygons.emf", [] { return testing::emfTallPolygons(); }},
         {"double_byte_text.wmf", [] { return testing::wmfDoubleByteText(); }},
     };
     for (const auto& [name, make] : files) {
