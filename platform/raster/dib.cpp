@@ -548,7 +548,12 @@ Decoded decode(QByteArrayView info, Layout layout, QByteArrayView separateBits =
     const qint64 tableStart = r.position();
     QByteArrayView table;
     QByteArrayView bits;
-    if (layout == Layout::File && bitsOffset >= tableStart && bitsOffset < info.size()) {
+    // An offset that points into the headers, or into a colour table that the file holds
+    // whole, is a writer's mistake: the pixels follow the table, as other readers take them.
+    const qint64 tableEnd = tableStart + declared * entrySize;
+    const bool intoTable = bitsOffset < tableEnd && tableEnd < info.size();
+    if (layout == Layout::File && bitsOffset >= tableStart && !intoTable
+        && bitsOffset < info.size()) {
         table = info.sliced(tableStart, bitsOffset - tableStart);
         bits = info.sliced(bitsOffset);
     } else if (layout == Layout::Separate) {

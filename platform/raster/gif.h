@@ -11,8 +11,9 @@ namespace platform::raster {
 /// nothing.
 bool sniffGif(ByteReader head);
 
-/// Decodes the first frame of a GIF through Qt, on the file's logical screen; transparent
-/// pixels stay transparent. A first frame without pixels (zero width or height) gives the
+/// Decodes the first frame of a GIF through Qt, on the file's logical screen: a first image
+/// smaller than the screen stands at its offset, the rest of the screen transparent;
+/// transparent pixels stay transparent. A first frame without pixels (zero width or height) gives the
 /// empty, transparent screen. Raises as decodeWithQt().
 QImage decodeGif(QByteArrayView file);
 
