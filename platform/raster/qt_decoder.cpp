@@ -10,7 +10,7 @@
 
 namespace platform::raster {
 
-QImage decodeWithQt(QByteArrayView bytes, const char* qtFormat, bool upright)
+QImage decodeWithQt(QByteArrayView bytes, const char* qtFormat)
 {
     // Qt's own cap (128 MB) refuses ordinary photos; our budget decides instead, checked
     // below from the size in the header before anything is allocated.
@@ -23,15 +23,11 @@ QImage decodeWithQt(QByteArrayView bytes, const char* qtFormat, bool upright)
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, qtFormat);
     reader.setDecideFormatFromContent(false);
-    reader.setAutoTransform(upright);
+    reader.setAutoTransform(false);
 
     const QSize size = reader.size();
-    if (size.isValid()) {
-        // Turning a picture upright makes a second copy of its pixels for a moment.
-        const bool turns = upright
-            && reader.transformation() != QImageIOHandler::TransformationNone;
-        checkPictureSize(size.width(), size.height(), bytes.size(), turns ? 2 : 1);
-    }
+    if (size.isValid())
+        checkPictureSize(size.width(), size.height(), bytes.size());
     QImage image;
     if (!reader.read(&image) || image.isNull())
         raise(InvalidPicture);

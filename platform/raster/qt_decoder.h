@@ -6,9 +6,8 @@
 namespace platform::raster {
 
 /// Decodes `bytes` with Qt's image reader for `qtFormat` ("gif", "jpeg", "png"): the first
-/// image only, with its EXIF orientation applied when `upright` (the size is then the upright
-/// size). The pixel budget replaces Qt's own allocation cap. Raises InvalidPicture when Qt
+/// image only, as stored (no EXIF orientation applied). The pixel budget replaces Qt's own allocation cap. Raises InvalidPicture when Qt
 /// cannot read the bytes, OutOfMemory when the picture would not fit in the budget.
-QImage decodeWithQt(QByteArrayView bytes, const char* qtFormat, bool upright = false);
+QImage decodeWithQt(QByteArrayView bytes, const char* qtFormat);
 
 } // namespace platform::raster
