@@ -138,6 +138,7 @@ private Q_SLOTS:
     void rowsArriveTopFirstAndOnlyReadyRowsShow();
     void jpegStructure_data();
     void jpegStructure();
+    void progressiveShowsCoarseThenRefines();
     void turnedJpegStreams_data();
     void turnedJpegStreams();
     void pendingRowsNeverWriteIntoACopy();
@@ -320,6 +321,31 @@ void TestStreaming::jpegStructure()
     QFETCH(int, error);
     const QString path = write(u"structure.jpg"_qs, bytes);
     QCOMPARE(testing::raisedError([&] { LoadPicture(path).image(); }), error);
+}
+
+void TestStreaming::progressiveShowsCoarseThenRefines()
+{
+    const QImage photo = testing::gradientImage(300, 900);
+    const Picture picture = LoadPicture(
+        write(u"progressive.jpg"_qs, encodeJpeg(photo, Jpeg::Progressive)));
+    // The coarse pass's top rows come first; nothing is final yet.
+    QCOMPARE(picture.rowsReady(), 256);
+    QVERIFY(!picture.isComplete());
+    QCOMPARE(picture.refinedRows(), 0);
+    int refined = 0;
+    int steps = 0;
+    while (picture.decodeMore(64)) {
+        QVERIFY(picture.refinedRows() >= refined);
+        refined = picture.refinedRows();
+        ++steps;
+    }
+    // The coarse pass, the scans and the final pass each took several steps.
+    QVERIFY2(steps > 3 * 900 / 64, qPrintable(QString::number(steps)));
+    QVERIFY(picture.isComplete());
+    QCOMPARE(picture.refinedRows(), 900);
+    // The same coefficients coded in one scan give the same pixels.
+    const QImage baseline = raster::decodeJpeg(encodeJpeg(photo, Jpeg::Baseline));
+    QCOMPARE(testing::pixelDifference(picture.image(), baseline), QString());
 }
 
 void TestStreaming::turnedJpegStreams_data()
