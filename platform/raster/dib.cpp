@@ -2,6 +2,7 @@
 
 #include "../byte_reader.h"
 #include "../errors.h"
+#include "colour_profile.h"
 #include "pixel_budget.h"
 #include "qt_decoder.h"
 
@@ -22,6 +23,9 @@ constexpr quint32 BITMAPV2INFOHEADER_SIZE = 52; // adds the red, green and blue 
 constexpr quint32 BITMAPV3INFOHEADER_SIZE = 56; // adds the alpha mask
 constexpr quint32 OS2_HEADER_SIZE = 64;         // BITMAPCOREHEADER2 in full
 constexpr quint32 BITMAPV5HEADER_SIZE = 124;
+
+// bV5CSType of a header whose ICC profile follows in the file [MS-WMF 2.1.1.14], "MBED".
+constexpr quint32 PROFILE_EMBEDDED = 0x4D424544;
 
 // OS/2 2.x gives 3 and 4 meanings of its own.
 constexpr quint32 BCA_RLE24 = 4;
@@ -61,7 +65,19 @@ struct Header {
     quint32 colorsUsed = 0;
     std::array<quint32, 4> masks{}; // red, green, blue, alpha
     bool masksInHeader = false;
+    qint64 profileOffset = 0; // of an embedded ICC profile, from the header's start
+    qint64 profileSize = 0;
 };
+
+// The embedded ICC profile that `h`, read from the start of `info`, points to; empty when
+// there is none or it does not lie inside.
+QByteArrayView embeddedProfile(const Header& h, QByteArrayView info)
+{
+    if (h.profileSize <= 0 || h.profileOffset < h.size || h.profileOffset > info.size()
+        || h.profileSize > info.size() - h.profileOffset)
+        return {};
+    return info.sliced(h.profileOffset, h.profileSize);
+}
 
 using Palette = std::array<QRgb, 256>;
 using Row = std::span<const uchar>;
@@ -161,6 +177,18 @@ Header readHeader(ByteReader& r, Layout layout)
             h.masks[2] = field();
             if (h.size >= BITMAPV3INFOHEADER_SIZE)
                 h.masks[3] = field();
+        }
+        if (h.size == BITMAPV5HEADER_SIZE) {
+            // bV5CSType, the endpoints and gammas, bV5Intent, then where the profile lies
+            // from the header's start [MS-WMF 2.2.2.5].
+            const quint32 csType = field();
+            fields.skip(36 + 12 + 4);
+            const quint32 profileData = field();
+            const quint32 profileSize = field();
+            if (csType == PROFILE_EMBEDDED) {
+                h.profileOffset = profileData;
+                h.profileSize = profileSize;
+            }
         }
     } else {
         raise(InvalidPicture);
@@ -533,6 +561,9 @@ void applyAndMask(QImage& image, bool topDown, QByteArrayView mask)
     }
 }
 
+Decoded decodePixels(const Header& h, const Palette& palette, const std::array<quint32, 4>& masks,
+                     QByteArrayView bits, Layout layout, qint64 sourceBytes);
+
 Decoded decode(QByteArrayView info, Layout layout, QByteArrayView separateBits = {},
                qint64 bitsOffset = -1)
 {
@@ -569,7 +600,15 @@ Decoded decode(QByteArrayView info, Layout layout, QByteArrayView separateBits =
     }
     const Palette palette = readPalette(table, entrySize, declared);
     const qint64 sourceBytes = info.size() + separateBits.size();
+    Decoded out = decodePixels(h, palette, masks, bits, layout, sourceBytes);
+    if (const auto profile = ColourProfile::fromIcc(embeddedProfile(h, info)))
+        profile->convert(out.image);
+    return out;
+}
 
+Decoded decodePixels(const Header& h, const Palette& palette, const std::array<quint32, 4>& masks,
+                     QByteArrayView bits, Layout layout, qint64 sourceBytes)
+{
     switch (h.coding) {
     case Coding::Rgb:
     case Coding::Bitfields: {
@@ -640,7 +679,13 @@ std::optional<PlainBitmap> plainBitmap(QByteArrayView head, qint64 fileSize)
         || offBits + stride * (h.height - 1) + rowBytes > fileSize)
         return std::nullopt;
     checkPictureSize(h.width, h.height, fileSize);
-    return PlainBitmap{int(h.width), int(h.height), h.topDown, h.bitCount, offBits, stride};
+    PlainBitmap plain{int(h.width), int(h.height), h.topDown, h.bitCount, offBits, stride};
+    if (h.profileSize > 0 && h.profileOffset >= h.size
+        && h.profileOffset + h.profileSize <= fileSize - BitmapFileHeaderSize) {
+        plain.profileOffset = BitmapFileHeaderSize + h.profileOffset;
+        plain.profileSize = h.profileSize;
+    }
+    return plain;
 }
 
 QImage decodeDib(QByteArrayView info, QByteArrayView bits)

@@ -1,6 +1,7 @@
 #include "jpeg_stream.h"
 
 #include "../errors.h"
+#include "colour_profile.h"
 #include "jpeg.h"
 #include "jpeg_markers.h"
 #include "pixel_budget.h"
@@ -12,6 +13,7 @@
 #include <array>
 #include <csetjmp>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -125,8 +127,16 @@ public:
         jpeg_create_decompress(&m_cinfo);
         m_created = true;
         m_cinfo.src = &m_source.pub;
+        jpeg_save_markers(&m_cinfo, JPEG_APP0 + 2, 0xFFFF); // ICC profile segments
         if (jpeg_read_header(&m_cinfo, TRUE) != JPEG_HEADER_OK)
             return false;
+        JOCTET* icc = nullptr;
+        unsigned int iccSize = 0;
+        if (jpeg_read_icc_profile(&m_cinfo, &icc, &iccSize)) {
+            m_profile = ColourProfile::fromIcc(
+                QByteArrayView(reinterpret_cast<const char*>(icc), qsizetype(iccSize)));
+            std::free(icc);
+        }
         width = int(m_cinfo.image_width);
         height = int(m_cinfo.image_height);
         direct = m_cinfo.jpeg_color_space != JCS_CMYK && m_cinfo.jpeg_color_space != JCS_YCCK;
@@ -294,9 +304,19 @@ private:
             const JDIMENSION got = jpeg_read_scanlines(&m_cinfo, rows.data(), JDIMENSION(n));
             if (got == 0)
                 break;
+            toSrgb(rows.data(), int(got));
             done += int(got);
         }
         return done;
+    }
+
+    // Converts `count` rows just decoded from the picture's embedded profile to sRGB.
+    void toSrgb(const JSAMPROW* rows, int count) const
+    {
+        if (!m_profile)
+            return;
+        for (int i = 0; i < count; ++i)
+            m_profile->convert(reinterpret_cast<QRgb*>(rows[i]), qsizetype(m_cinfo.output_width));
     }
 
     // Back to the file's start for a decompression of the whole picture.
@@ -358,6 +378,7 @@ private:
                 break;
             got += int(n);
         }
+        toSrgb(rows.data(), got);
         return got;
     }
 
@@ -455,6 +476,7 @@ private:
 
     Turn m_turn{1, QSize()};
     Pass m_pass = Pass::Single;
+    std::unique_ptr<ColourProfile> m_profile;
     int m_refined = 0; // rows of the final pass in the picture
     QRect m_firstView; // shown pixels decoded ahead of the main pass
     std::vector<uchar> m_strip;

@@ -1,6 +1,8 @@
 #include "qt_decoder.h"
 
+#include "../byte_reader.h"
 #include "../errors.h"
+#include "colour_profile.h"
 #include "pixel_budget.h"
 
 #include <QBuffer>
@@ -9,6 +11,30 @@
 #include <limits>
 
 namespace platform::raster {
+
+namespace {
+
+// True when a PNG stream carries an iCCP chunk before its image data [PNG 11.3.3.3]; Qt's
+// reader makes a colour space from gAMA and cHRM too, which are no embedded profile.
+bool pngHasIccProfile(QByteArrayView bytes)
+{
+    constexpr qint64 SignatureSize = 8;
+    constexpr int MaxChunks = 1024;
+    ByteReader r(bytes);
+    r.skip(SignatureSize);
+    for (int i = 0; i < MaxChunks && !r.failed(); ++i) {
+        const quint32 length = r.u32be();
+        const QByteArrayView type = r.bytes(4);
+        if (r.failed() || type == QByteArrayView("IDAT"))
+            return false;
+        if (type == QByteArrayView("iCCP"))
+            return true;
+        r.skip(qint64(length) + 4); // data and CRC
+    }
+    return false;
+}
+
+} // namespace
 
 QImage decodeWithQt(QByteArrayView bytes, const char* qtFormat)
 {
@@ -31,6 +57,11 @@ QImage decodeWithQt(QByteArrayView bytes, const char* qtFormat)
     QImage image;
     if (!reader.read(&image) || image.isNull())
         raise(InvalidPicture);
+    // Qt's JPEG reader keeps an APP2 profile, its PNG reader an iCCP one (among others).
+    const QByteArrayView format(qtFormat);
+    if (format == QByteArrayView("jpeg")
+        || (format == QByteArrayView("png") && pngHasIccProfile(bytes)))
+        return toSrgb(std::move(image));
     return image;
 }
 
