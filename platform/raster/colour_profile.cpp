@@ -72,6 +72,26 @@ void ColourProfile::convert(QImage& image) const
     }
 }
 
+QByteArray displayP3Icc()
+{
+    const cmsCIExyY white = {0.3127, 0.3290, 1.0};
+    const cmsCIExyYTRIPLE primaries = {
+        {0.680, 0.320, 1.0}, {0.265, 0.690, 1.0}, {0.150, 0.060, 1.0}};
+    // IEC 61966-2-1's curve as LittleCMS's parametric type 4.
+    const cmsFloat64Number srgbCurve[5] = {2.4, 1 / 1.055, 0.055 / 1.055, 1 / 12.92, 0.04045};
+    cmsToneCurve* curve = cmsBuildParametricToneCurve(nullptr, 4, srgbCurve);
+    cmsToneCurve* curves[3] = {curve, curve, curve};
+    const Profile profile(cmsCreateRGBProfile(&white, &primaries, curves));
+    cmsFreeToneCurve(curve);
+    cmsUInt32Number size = 0;
+    if (!profile || !cmsSaveProfileToMem(profile.get(), nullptr, &size))
+        return {};
+    QByteArray bytes(qsizetype(size), '\0');
+    if (!cmsSaveProfileToMem(profile.get(), bytes.data(), &size))
+        return {};
+    return bytes;
+}
+
 QImage toSrgb(QImage image)
 {
     const QColorSpace space = image.colorSpace();

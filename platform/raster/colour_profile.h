@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QImage>
 #include <QRgb>
@@ -32,6 +33,10 @@ private:
     explicit ColourProfile(void* transform);
     void* m_transform; // cmsHTRANSFORM
 };
+
+/// An ICC profile of Display P3 (the DCI-P3 primaries, D65 white, the sRGB tone curve), made
+/// by LittleCMS, to tag pictures with wide-gamut colours.
+QByteArray displayP3Icc();
 
 /// `image` with its ICC profile (as Qt's readers keep it in the image's colour space)
 /// converted to sRGB; the same image when it has none that converts.

@@ -2,6 +2,7 @@
 // APP2 profiles (in one segment or several), a V5 bitmap's embedded profile, an icon's PNG
 // iCCP chunk; pictures without a profile keep their pixels.
 #include "platform/picture_loader.h"
+#include "platform/raster/colour_profile.h"
 #include "platform/raster/jpeg.h"
 #include "support/fixtures.h"
 #include "support/raster_fixtures.h"
@@ -20,25 +21,6 @@
 using namespace platform;
 
 namespace {
-
-// Display P3: the DCI-P3 primaries, D65 white, the sRGB tone curve.
-QByteArray displayP3()
-{
-    const cmsCIExyY white = {0.3127, 0.3290, 1.0};
-    const cmsCIExyYTRIPLE primaries = {
-        {0.680, 0.320, 1.0}, {0.265, 0.690, 1.0}, {0.150, 0.060, 1.0}};
-    const cmsFloat64Number srgbCurve[5] = {2.4, 1 / 1.055, 0.055 / 1.055, 1 / 12.92, 0.04045};
-    cmsToneCurve* curve = cmsBuildParametricToneCurve(nullptr, 4, srgbCurve);
-    cmsToneCurve* curves[3] = {curve, curve, curve};
-    cmsHPROFILE profile = cmsCreateRGBProfile(&white, &primaries, curves);
-    cmsFreeToneCurve(curve);
-    cmsUInt32Number size = 0;
-    cmsSaveProfileToMem(profile, nullptr, &size);
-    QByteArray bytes(qsizetype(size), '\0');
-    cmsSaveProfileToMem(profile, bytes.data(), &size);
-    cmsCloseProfile(profile);
-    return bytes;
-}
 
 // `image` converted from `icc` to sRGB by LittleCMS directly.
 QImage convertedByLcms(const QImage& image, const QByteArray& icc)
@@ -157,8 +139,13 @@ private:
 void TestColourProfile::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    m_p3 = displayP3();
-    QVERIFY(m_p3.size() > 128);
+    m_p3 = raster::displayP3Icc();
+    // LittleCMS reads it back as an RGB display profile.
+    cmsHPROFILE profile = cmsOpenProfileFromMem(m_p3.constData(), cmsUInt32Number(m_p3.size()));
+    QVERIFY(profile);
+    QCOMPARE(cmsGetColorSpace(profile), cmsSigRgbData);
+    QCOMPARE(cmsGetDeviceClass(profile), cmsSigDisplayClass);
+    cmsCloseProfile(profile);
 }
 
 void TestColourProfile::convertedToSrgb_data()
@@ -166,7 +153,7 @@ void TestColourProfile::convertedToSrgb_data()
     QTest::addColumn<QByteArray>("tagged");
     QTest::addColumn<QByteArray>("untagged"); // the same pixels without a profile
     QTest::addColumn<bool>("converts");
-    const QByteArray p3 = displayP3();
+    const QByteArray p3 = raster::displayP3Icc();
     const QImage image = colours(96, 300);
     const QByteArray jpeg = testing::encodeWithQt(image, "jpeg", 92);
     QTest::newRow("JPEG, one segment") << withIccSegments(jpeg, p3, 65000) << jpeg << true;
