@@ -96,7 +96,7 @@ make_picture jpeg108 "108 MP JPEG" jpeg 12000 9000
 # floor on FROM itself: "turned" (stored a quarter turn anticlockwise with EXIF orientation 6,
 # so that it shows as FROM does, its marker at the shown top-left; the floor and feh do not
 # turn it and are not run on it), "progressive" (the same coefficients in progressive scans),
-# "p3" (FROM's bytes tagged with a Display P3 profile; also measured against pavex on FROM).
+# "p3" (tagged with a Display P3 profile; also measured against pavex on FROM).
 declare -A upright_only=()
 derive_picture() {
     local id=$1 label=$2 from=$3 kind=$4 file="$pictures/$1.jpg" source="$pictures/$3.jpg"
@@ -110,11 +110,15 @@ derive_picture() {
             ;;
         progressive) jpegtran -progressive "$source" >"$file.tmp" ;;
         p3)
+            # FROM's colours in Display P3 (so that it shows as FROM does, its marker
+            # included), coded as FROM is, then tagged.
             "$maker" icc-p3 >"$file.icc" \
-                && python3 "$here/tag_jpeg.py" icc "$file.icc" "$source" "$file.tmp"
+                && jpgicc -o"$file.icc" -q100 "$source" "$file.p3.jpg" >/dev/null \
+                && djpeg "$file.p3.jpg" | cjpeg -quality 90 -sample 2x2 >"$file.raw" \
+                && python3 "$here/tag_jpeg.py" icc "$file.icc" "$file.raw" "$file.tmp"
             ;;
         esac || harness_failure "cannot make $file"
-        rm -f "$file.raw" "$file.icc"
+        rm -f "$file.raw" "$file.icc" "$file.p3.jpg"
         mv "$file.tmp" "$file"
     fi
     local size untagged=""
@@ -125,7 +129,9 @@ derive_picture() {
         "$(stat -c %s "$file")" "$from" "$untagged" >>"$results"
     screen_pictures+=("$id:$file")
 }
-command -v jpegtran >/dev/null || harness_failure "jpegtran is missing: run scripts/install-deps.sh"
+for tool in jpegtran djpeg jpgicc; do
+    command -v "$tool" >/dev/null || harness_failure "$tool is missing: run scripts/install-deps.sh"
+done
 derive_picture turned24 "24 MP turned" jpeg24 turned
 derive_picture turned108 "108 MP turned" jpeg108 turned
 derive_picture prog24 "24 MP progr." jpeg24 progressive

@@ -30,7 +30,7 @@ packages=(
     python3 python3-numpy python3-pil
     # benchmarks
     feh libjpeg-turbo-progs valgrind
-    # colour tests: LittleCMS's own JPEG converter as the reference for embedded profiles
+    # colour tests and the benchmark: LittleCMS's own JPEG converter
     liblcms2-utils
 )
 
