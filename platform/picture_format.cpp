@@ -41,17 +41,19 @@ bool sniffWmf(ByteReader head)
 }
 
 template <PictureFormat Format>
-std::shared_ptr<const VectorGraphic> metafileAs(QByteArrayView bytes)
+std::shared_ptr<const VectorGraphic> metafileAs(QByteArrayView bytes, CostBudget& budget)
 {
+    // The metafile's own cost is counted where it is drawn; its budget starts here.
+    Q_UNUSED(budget);
     return metafile::loadMetafile(Format, bytes);
 }
 
 // A streaming decoder that opens every file of its format (those it cannot stream it decodes
 // whole itself).
-template <Picture (*Open)(const QString&, int)>
-std::optional<Picture> openEvery(const QString& path, int firstRows)
+template <Picture (*Open)(const QString&, int, CostBudget&)>
+std::optional<Picture> openEvery(const QString& path, int firstRows, CostBudget& budget)
 {
-    return Open(path, firstRows);
+    return Open(path, firstRows, budget);
 }
 
 // Each format once; their sniffs take disjoint first bytes, so the order only sets which is
@@ -91,12 +93,12 @@ constexpr std::array Formats{
 
 } // namespace
 
-Picture RegisteredFormat::decode(QByteArrayView bytes) const
+Picture RegisteredFormat::decode(QByteArrayView bytes, CostBudget& budget) const
 {
     if (decodeImage)
-        return Picture(decodeImage(bytes));
+        return Picture(decodeImage(bytes, budget));
     if (decodeGraphic)
-        return Picture(decodeGraphic(bytes));
+        return Picture(decodeGraphic(bytes, budget));
     raise(InvalidPicture);
 }
 

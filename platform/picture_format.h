@@ -13,6 +13,8 @@
 
 namespace platform {
 
+class CostBudget;
+
 /// The picture formats the loader reads, as recognised from a file's first bytes: the keys of
 /// registeredFormats().
 enum class PictureFormat {
@@ -31,6 +33,10 @@ inline constexpr qsizetype SniffBytes = 64;
 
 /// One format the loader reads, registered once in registeredFormats(): how its files are
 /// recognised and decoded. A raster format has decodeImage, a vector format decodeGraphic.
+/// Each decode is handed the one CostBudget of the file (made by the loader from the file's
+/// size), grows it by the picture's own size when that is known, and charges to it what the
+/// picture costs; a decoder whose budget runs out raises InvalidPicture (OutOfMemory for
+/// memory).
 struct RegisteredFormat {
     PictureFormat format = PictureFormat::Unknown;
     /// Short name ("bmp", "wmf", ...), as formatName() gives it.
@@ -41,20 +47,22 @@ struct RegisteredFormat {
     /// The whole raster picture from the file's bytes, which it does not keep. Raises
     /// InvalidPicture when they are not a readable picture, OutOfMemory when its pixels would
     /// not fit in the pixel budget.
-    QImage (*decodeImage)(QByteArrayView bytes) = nullptr;
+    QImage (*decodeImage)(QByteArrayView bytes, CostBudget& budget) = nullptr;
     /// The whole vector picture from the file's bytes (it keeps a copy of its own). Raises
     /// InvalidPicture when they are not a readable picture.
-    std::shared_ptr<const VectorGraphic> (*decodeGraphic)(QByteArrayView bytes) = nullptr;
+    std::shared_ptr<const VectorGraphic> (*decodeGraphic)(QByteArrayView bytes,
+                                                          CostBudget& budget) = nullptr;
     /// Opens the file at `path` as a stream, its top `firstRows` rows decoded and the rest left
     /// to the picture's pending rows, so that the file's bytes are never held beside the
     /// pixels; nothing for a file of the format that must be decoded whole. Null where the
     /// format has no streaming decoder. Raises as the whole decode, and PathFileAccessError
     /// when the file cannot be read.
-    std::optional<Picture> (*openStream)(const QString& path, int firstRows) = nullptr;
+    std::optional<Picture> (*openStream)(const QString& path, int firstRows,
+                                         CostBudget& budget) = nullptr;
 
     /// The whole picture from the file's bytes through decodeImage or decodeGraphic; raises as
     /// they do.
-    Picture decode(QByteArrayView bytes) const;
+    Picture decode(QByteArrayView bytes, CostBudget& budget) const;
 };
 
 /// Every format the loader reads, in the order they are sniffed. Static: never freed.

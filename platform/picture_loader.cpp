@@ -1,5 +1,6 @@
 #include "picture_loader.h"
 
+#include "cost_budget.h"
 #include "errors.h"
 #include "picture_format.h"
 
@@ -20,10 +21,16 @@ constexpr int FirstRows = 256;
 
 Picture decodePicture(QByteArrayView bytes)
 {
+    CostBudget budget(bytes.size());
+    return decodePicture(bytes, budget);
+}
+
+Picture decodePicture(QByteArrayView bytes, CostBudget& budget)
+{
     const RegisteredFormat* format = findFormat(bytes);
     if (!format)
         raise(InvalidPicture);
-    return format->decode(bytes);
+    return format->decode(bytes, budget);
 }
 
 Picture LoadPicture(const QString& path)
@@ -45,22 +52,25 @@ Picture LoadPicture(const QString& path)
     if (size <= 0)
         raise(InvalidPicture);
 
+    // What the picture may cost, from the file's size; the decoder adds the picture's own.
+    CostBudget budget(size);
+
     // Pictures that can be read as a stream show their top rows first and never hold the
     // file's bytes in memory beside their pixels.
     const RegisteredFormat* format = findFormat(file.peek(SniffBytes));
     if (format && format->openStream) {
-        if (std::optional<Picture> picture = format->openStream(path, FirstRows))
+        if (std::optional<Picture> picture = format->openStream(path, FirstRows, budget))
             return *std::move(picture);
     }
 
-    // Decode straight from the mapped file where the system allows it; the mapping ends
-    // with `file`, after the decoder has made its own pixels.
-    if (const uchar* mapped = file.map(0, size))
-        return decodePicture(QByteArrayView(mapped, size));
+    // Every other picture is decoded from one copy of the file read into memory, not from a
+    // mapping: another program may cut the file short meanwhile (a download still being
+    // written), and the decoder sees the bytes it began with from the first check to the
+    // last row. A file that shrank before it was read in is read as what is left of it.
     const QByteArray bytes = file.readAll();
-    if (bytes.size() != size)
-        raise(PathFileAccessError);
-    return decodePicture(bytes);
+    if (bytes.isEmpty())
+        raise(InvalidPicture);
+    return decodePicture(bytes, budget);
 }
 
 } // namespace platform

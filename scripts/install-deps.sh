@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     # build
     cmake make g++ ninja-build pkg-config
-    qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-translations-l10n libcups2-dev libjpeg-dev
+    qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-translations-l10n libcups2-dev libjpeg-dev zlib1g-dev
     liblcms2-dev
     libx11-dev libxdamage-dev
     # fonts: Japanese faces for the interface and the printed header, metric-compatible

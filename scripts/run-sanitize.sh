@@ -8,8 +8,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build-sanitize}
 jobs=$(nproc)
-tests=(tst_byte_reader tst_pixel_budget tst_dib tst_ico tst_gif tst_jpeg tst_streaming tst_picture_loader
-       tst_raster_corpus)
+tests=(tst_byte_reader tst_checked_size tst_pixel_budget tst_dib tst_ico tst_gif tst_jpeg tst_streaming tst_picture_loader
+       tst_raster_corpus tst_hostile_rasters)
 
 echo "== sanitizer build ($build)"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -100,14 +100,14 @@ private:
 
 } // namespace
 
-std::optional<Picture> openPlainBmp(const QString& path, int firstRows)
+std::optional<Picture> openPlainBmp(const QString& path, int firstRows, CostBudget& budget)
 {
     auto rows = std::make_shared<BmpRows>(path);
     const std::optional<PlainBitmap> layout = rows->open();
     if (!layout)
         return std::nullopt;
-    rows->start(
-        allocatePicture(layout->width, layout->height, QImage::Format_RGB32, rows->fileSize()));
+    rows->start(allocatePicture(budget, layout->width, layout->height, QImage::Format_RGB32,
+                                rows->fileSize()));
     rows->decodeMore(firstRows);
     return Picture(std::move(rows));
 }

@@ -12,5 +12,7 @@ namespace platform::raster {
 /// metafile's bitmap). Raises InvalidPicture when `format` is not a raster format or the bytes
 /// are not a readable picture of it, OutOfMemory when it would not fit in the pixel budget.
 QImage decode(PictureFormat format, QByteArrayView bytes);
+/// As above, its cost charged to `budget`.
+QImage decode(PictureFormat format, QByteArrayView bytes, CostBudget& budget);
 
 } // namespace platform::raster

@@ -1,6 +1,8 @@
 #include "dib.h"
 
 #include "../byte_reader.h"
+#include "../checked_size.h"
+#include "../cost_budget.h"
 #include "../errors.h"
 #include "colour_profile.h"
 #include "pixel_budget.h"
@@ -9,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <limits>
 #include <span>
 
 namespace platform::raster {
@@ -363,20 +366,22 @@ qint64 strideOf(qint64 width, int bits)
 // stay transparent.
 Decoded decodeUncompressed(const Header& h, const Palette& palette,
                            const std::array<quint32, 4>& masks, QByteArrayView bits,
-                           qint64 sourceBytes)
+                           qint64 sourceBytes, CostBudget& budget)
 {
     if (bits.isEmpty())
         raise(InvalidPicture);
     const int depth = h.bitCount;
     const qint64 stride = strideOf(h.width, depth);
     const qint64 rowBytes = (h.width * depth + 7) / 8;
-    const bool complete = bits.size() >= stride * (h.height - 1) + rowBytes;
+    // The last row's end; a size too large to state lies beyond any data.
+    const std::optional<qint64> extent = checkedMulAdd(stride, h.height - 1, rowBytes);
+    const bool complete = extent && bits.size() >= *extent;
     const Bitfields fields(masks);
     const bool hasAlpha = depth >= 16 && fields.alpha.present();
     const QImage::Format format = hasAlpha ? QImage::Format_ARGB32
         : complete                         ? QImage::Format_RGB32
                                            : QImage::Format_ARGB32_Premultiplied;
-    Decoded out{allocatePicture(h.width, h.height, format, sourceBytes)};
+    Decoded out{allocatePicture(budget, h.width, h.height, format, sourceBytes)};
     Target target(out.image, h.topDown);
 
     // Pixels of the `row`th stored row that the data hold.
@@ -419,12 +424,13 @@ Decoded decodeUncompressed(const Header& h, const Palette& palette,
 
 // RLE4, RLE8 and OS/2 RLE24: runs, literal runs, end of line, delta and end of bitmap.
 // Pixels that the stream skips or never reaches stay transparent.
-Decoded decodeRle(const Header& h, const Palette& palette, QByteArrayView bits, qint64 sourceBytes)
+Decoded decodeRle(const Header& h, const Palette& palette, QByteArrayView bits, qint64 sourceBytes,
+                  CostBudget& budget)
 {
     if (bits.isEmpty())
         raise(InvalidPicture);
-    Decoded out{
-        allocatePicture(h.width, h.height, QImage::Format_ARGB32_Premultiplied, sourceBytes)};
+    Decoded out{allocatePicture(budget, h.width, h.height, QImage::Format_ARGB32_Premultiplied,
+                                sourceBytes)};
     out.image.fill(0);
     Target target(out.image, h.topDown);
 
@@ -561,11 +567,18 @@ void applyAndMask(QImage& image, bool topDown, QByteArrayView mask)
     }
 }
 
-Decoded decodePixels(const Header& h, const Palette& palette, const std::array<quint32, 4>& masks,
-                     QByteArrayView bits, Layout layout, qint64 sourceBytes);
+// The size a bitmap's header claims, for the JPEG or PNG stream it carries.
+QSize claimedSize(const Header& h)
+{
+    constexpr qint64 Largest = std::numeric_limits<int>::max();
+    return {int(qMin(h.width, Largest)), int(qMin(h.height, Largest))};
+}
 
-Decoded decode(QByteArrayView info, Layout layout, QByteArrayView separateBits = {},
-               qint64 bitsOffset = -1)
+Decoded decodePixels(const Header& h, const Palette& palette, const std::array<quint32, 4>& masks,
+                     QByteArrayView bits, Layout layout, qint64 sourceBytes, CostBudget& budget);
+
+Decoded decode(QByteArrayView info, Layout layout, CostBudget& budget,
+               QByteArrayView separateBits = {}, qint64 bitsOffset = -1)
 {
     ByteReader r(info);
     const Header h = readHeader(r, layout);
@@ -600,19 +613,19 @@ Decoded decode(QByteArrayView info, Layout layout, QByteArrayView separateBits =
     }
     const Palette palette = readPalette(table, entrySize, declared);
     const qint64 sourceBytes = info.size() + separateBits.size();
-    Decoded out = decodePixels(h, palette, masks, bits, layout, sourceBytes);
+    Decoded out = decodePixels(h, palette, masks, bits, layout, sourceBytes, budget);
     if (const auto profile = ColourProfile::fromIcc(embeddedProfile(h, info)))
         profile->convert(out.image);
     return out;
 }
 
 Decoded decodePixels(const Header& h, const Palette& palette, const std::array<quint32, 4>& masks,
-                     QByteArrayView bits, Layout layout, qint64 sourceBytes)
+                     QByteArrayView bits, Layout layout, qint64 sourceBytes, CostBudget& budget)
 {
     switch (h.coding) {
     case Coding::Rgb:
     case Coding::Bitfields: {
-        Decoded out = decodeUncompressed(h, palette, masks, bits, sourceBytes);
+        Decoded out = decodeUncompressed(h, palette, masks, bits, sourceBytes, budget);
         if (layout == Layout::Icon && !out.alphaInUse) {
             const qint64 colourBytes = strideOf(h.width, h.bitCount) * h.height;
             if (colourBytes < bits.size())
@@ -623,11 +636,11 @@ Decoded decodePixels(const Header& h, const Palette& palette, const std::array<q
     case Coding::Rle8:
     case Coding::Rle4:
     case Coding::Rle24:
-        return decodeRle(h, palette, bits, sourceBytes);
+        return decodeRle(h, palette, bits, sourceBytes, budget);
     case Coding::Jpeg:
-        return {decodeWithQt(bits, "jpeg")};
+        return {decodeWithQt(bits, "jpeg", budget, claimedSize(h))};
     case Coding::Png:
-        return {decodeWithQt(bits, "png")};
+        return {decodeWithQt(bits, "png", budget, claimedSize(h))};
     }
     raise(InvalidPicture);
 }
@@ -641,13 +654,19 @@ bool sniffBmp(ByteReader head)
 
 QImage decodeBmp(QByteArrayView file)
 {
+    CostBudget budget(file.size());
+    return decodeBmp(file, budget);
+}
+
+QImage decodeBmp(QByteArrayView file, CostBudget& budget)
+{
     ByteReader r(file);
     const quint16 type = r.u16();
     r.skip(8); // bfSize and the reserved words: writers fill them carelessly
     const quint32 offBits = r.u32();
     if (r.failed() || type != BitmapFileType)
         raise(InvalidPicture);
-    return decode(r.rest(), Layout::File, {}, qint64(offBits) - BitmapFileHeaderSize).image;
+    return decode(r.rest(), Layout::File, budget, {}, qint64(offBits) - BitmapFileHeaderSize).image;
 }
 
 std::optional<PlainBitmap> plainBitmap(QByteArrayView head, qint64 fileSize)
@@ -675,8 +694,8 @@ std::optional<PlainBitmap> plainBitmap(QByteArrayView head, qint64 fileSize)
     const qint64 stride = strideOf(h.width, h.bitCount);
     const qint64 rowBytes = h.width * h.bitCount / 8;
     // The rows must start after the headers and all be in the file.
-    if (offBits < BitmapFileHeaderSize + r.position()
-        || offBits + stride * (h.height - 1) + rowBytes > fileSize)
+    const std::optional<qint64> rowsEnd = checkedMulAdd(stride, h.height - 1, rowBytes);
+    if (offBits < BitmapFileHeaderSize + r.position() || !rowsEnd || *rowsEnd > fileSize - offBits)
         return std::nullopt;
     checkPictureSize(h.width, h.height, fileSize);
     PlainBitmap plain{int(h.width), int(h.height), h.topDown, h.bitCount, offBits, stride};
@@ -690,12 +709,24 @@ std::optional<PlainBitmap> plainBitmap(QByteArrayView head, qint64 fileSize)
 
 QImage decodeDib(QByteArrayView info, QByteArrayView bits)
 {
-    return decode(info, bits.isEmpty() ? Layout::Packed : Layout::Separate, bits).image;
+    CostBudget budget(info.size() + bits.size());
+    return decodeDib(info, bits, budget);
+}
+
+QImage decodeDib(QByteArrayView info, QByteArrayView bits, CostBudget& budget)
+{
+    return decode(info, bits.isEmpty() ? Layout::Packed : Layout::Separate, budget, bits).image;
 }
 
 QImage decodeIconDib(QByteArrayView entry)
 {
-    QImage image = decode(entry, Layout::Icon).image;
+    CostBudget budget(entry.size());
+    return decodeIconDib(entry, budget);
+}
+
+QImage decodeIconDib(QByteArrayView entry, CostBudget& budget)
+{
+    QImage image = decode(entry, Layout::Icon, budget).image;
     // Opaque and fully transparent pixels read the same in every 32-bit format.
     if (image.format() != QImage::Format_ARGB32)
         image.reinterpretAsFormat(QImage::Format_ARGB32);

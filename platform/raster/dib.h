@@ -7,6 +7,10 @@
 
 #include <optional>
 
+namespace platform {
+class CostBudget;
+}
+
 namespace platform::raster {
 
 /// biCompression values of a DIB header [MS-WMF 2.1.1.7], BI_ALPHABITFIELDS from Windows CE.
@@ -23,7 +27,9 @@ bool sniffBmp(ByteReader head);
 
 /// Decodes a BMP file: BITMAPFILEHEADER, then a device-independent bitmap (see decodeDib()).
 /// Raises InvalidPicture when the bytes are not a readable bitmap, OutOfMemory when the
-/// picture would not fit in the pixel budget.
+/// picture would not fit in the pixel budget, or its cost passes `budget`.
+QImage decodeBmp(QByteArrayView file, CostBudget& budget);
+/// As above, with a budget of its own for the file.
 QImage decodeBmp(QByteArrayView file);
 
 /// Decodes a packed device-independent bitmap as metafiles and icons store them: `info` holds
@@ -35,7 +41,11 @@ QImage decodeBmp(QByteArrayView file);
 /// opaque, Format_ARGB32 when the bitmap has an alpha channel, Format_ARGB32_Premultiplied
 /// otherwise: pixels that RLE skips or truncated data leave out are transparent (0).
 /// Raises InvalidPicture when the bytes are not a readable bitmap (or hold no pixel data at
-/// all), OutOfMemory when the picture would not fit in the pixel budget.
+/// all), OutOfMemory when the picture would not fit in the pixel budget. A JPEG or PNG
+/// stream larger than the size the header claims is refused. The cost is charged to
+/// `budget`, which grows by the bitmap's own size only when nothing set a picture size first.
+QImage decodeDib(QByteArrayView info, QByteArrayView bits, CostBudget& budget);
+/// As above, with a budget of its own for the bitmap.
 QImage decodeDib(QByteArrayView info, QByteArrayView bits = {});
 
 /// Decodes the bitmap of an icon or cursor resource: a packed DIB whose header height counts
@@ -43,6 +53,8 @@ QImage decodeDib(QByteArrayView info, QByteArrayView bits = {});
 /// pixel transparent, at every depth; a 32-bit bitmap with an alpha channel of its own uses
 /// that instead, as Windows draws it. A missing mask leaves the pixels opaque. Always
 /// Format_ARGB32. Raises as decodeDib().
+QImage decodeIconDib(QByteArrayView entry, CostBudget& budget);
+/// As above, with a budget of its own for the entry.
 QImage decodeIconDib(QByteArrayView entry);
 
 /// Where the rows of an uncompressed, opaque 24- or 32-bit BMP file lie, for reading them

@@ -1,6 +1,7 @@
 #include "gif.h"
 
 #include "../byte_reader.h"
+#include "../cost_budget.h"
 #include "../errors.h"
 #include "pixel_budget.h"
 #include "qt_decoder.h"
@@ -64,9 +65,9 @@ std::optional<FirstFrame> firstFrame(QByteArrayView file)
 }
 
 // An empty, transparent logical screen.
-QImage emptyScreen(QSize screen, qint64 fileSize)
+QImage emptyScreen(CostBudget& budget, QSize screen, qint64 fileSize)
 {
-    QImage image = allocatePicture(screen.width(), screen.height(),
+    QImage image = allocatePicture(budget, screen.width(), screen.height(),
                                    QImage::Format_ARGB32_Premultiplied, fileSize);
     image.fill(0);
     return image;
@@ -82,15 +83,21 @@ bool sniffGif(ByteReader head)
 
 QImage decodeGif(QByteArrayView file)
 {
+    CostBudget budget(file.size());
+    return decodeGif(file, budget);
+}
+
+QImage decodeGif(QByteArrayView file, CostBudget& budget)
+{
     const std::optional<FirstFrame> first = firstFrame(file);
     QImage image;
     try {
-        image = decodeWithQt(file, "gif");
+        image = decodeWithQt(file, "gif", budget);
     } catch (const Error& e) {
         // Qt refuses a first frame without pixels; the screen it stands on is still a picture.
         if (e.number() != InvalidPicture || !first || !first->frame.isEmpty())
             throw;
-        return emptyScreen(first->screen, file.size());
+        return emptyScreen(budget, first->screen, file.size());
     }
     // Qt puts a first image smaller than the screen at its place on the screen but fills the
     // rest with the background colour; browsers leave it transparent.

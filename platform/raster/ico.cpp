@@ -1,6 +1,7 @@
 #include "ico.h"
 
 #include "../byte_reader.h"
+#include "../cost_budget.h"
 #include "../errors.h"
 #include "dib.h"
 #include "qt_decoder.h"
@@ -9,6 +10,8 @@
 #include <bit>
 #include <limits>
 #include <optional>
+#include <set>
+#include <utility>
 #include <vector>
 
 namespace platform::raster {
@@ -23,6 +26,9 @@ constexpr int SizeOfZero = 256; // a width or height byte of 0 means 256
 constexpr QByteArrayView PngSignature("\x89PNG\r\n\x1a\n", 8);
 // IHDR is the first chunk: length and type, then width, height, bit depth, colour type.
 constexpr qint64 PngIhdrAt = 16;
+// Pictures tried before the file is given up: real icons hold a few sizes of one picture,
+// and a damaged one rarely leaves more than one or two of them unreadable.
+constexpr size_t MaxTries = 8;
 
 struct Entry {
     QByteArrayView data;
@@ -130,18 +136,34 @@ bool sniffIco(ByteReader head)
 
 QImage decodeIco(QByteArrayView file)
 {
+    CostBudget budget(file.size());
+    return decodeIco(file, budget);
+}
+
+QImage decodeIco(QByteArrayView file, CostBudget& budget)
+{
     std::vector<Entry> entries = readDirectory(file);
     std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
         const qint64 areaA = a.width * a.height;
         const qint64 areaB = b.width * b.height;
         return areaA != areaB ? areaA > areaB : a.depth > b.depth;
     });
-    // The best entry that decodes: a damaged large picture leaves the smaller ones.
+    // The best entry that decodes: a damaged large picture leaves the smaller ones. Each
+    // picture of the file once, however many entries point at it, and only a few in all.
     std::optional<Error> first;
+    std::set<std::pair<qsizetype, qsizetype>> tried;
     for (const Entry& entry : entries) {
+        if (!tried.emplace(entry.data.data() - file.data(), entry.data.size()).second)
+            continue;
+        if (tried.size() > MaxTries)
+            break;
+        const qint64 held = budget.memoryHeld();
         try {
-            return entry.png ? decodeWithQt(entry.data, "png") : decodeIconDib(entry.data);
+            return entry.png ? decodeWithQt(entry.data, "png", budget)
+                             : decodeIconDib(entry.data, budget);
         } catch (const Error& e) {
+            // The pixels of a picture given up are gone; the work it cost stays spent.
+            budget.release(budget.memoryHeld() - held);
             if (!first)
                 first = e;
         }

@@ -5,6 +5,10 @@
 #include <QByteArrayView>
 #include <QImage>
 
+namespace platform {
+class CostBudget;
+}
+
 namespace platform::raster {
 
 /// True when `head`, a file's first bytes, starts an icon or cursor directory: ICONDIR with at
@@ -16,6 +20,10 @@ bool sniffIco(ByteReader head);
 /// header rather than the directory's bytes. BMP entries go through decodeIconDib() (AND
 /// mask applied), PNG entries through Qt. Raises InvalidPicture when the directory is damaged
 /// or no entry decodes, OutOfMemory when the chosen picture would not fit in the budget.
+/// Each distinct picture (offset and size) is tried once, and only the best eight in all;
+/// their cost is charged to `budget`.
+QImage decodeIco(QByteArrayView file, CostBudget& budget);
+/// As above, with a budget of its own for the file.
 QImage decodeIco(QByteArrayView file);
 
 } // namespace platform::raster

@@ -1,5 +1,6 @@
 #include "jpeg.h"
 
+#include "../cost_budget.h"
 #include "../errors.h"
 #include "jpeg_markers.h"
 #include "pixel_budget.h"
@@ -9,6 +10,24 @@
 #include <QTransform>
 
 namespace platform::raster {
+
+namespace {
+
+} // namespace
+
+qint64 scanWork(CostBudget& budget, const jpeg::Structure& structure, qint64 sourceBytes)
+{
+    if (structure.width <= 0 || structure.height <= 0)
+        return 0; // the decoder refuses a frame without a size
+    checkPictureSize(structure.width, structure.height, sourceBytes);
+    const qint64 pixels = qint64(structure.width) * structure.height;
+    budget.allowPicture(pixels);
+    // At most 500 scans of 255 components: the product stays far within 64 bits.
+    const qint64 work = pixels * structure.scanComponents;
+    if (work > budget.workLeft())
+        raise(InvalidPicture);
+    return work;
+}
 
 bool sniffJpeg(ByteReader head)
 {
@@ -39,17 +58,24 @@ QImage turnUpright(const QImage& stored, int orientation)
 
 QImage decodeJpeg(QByteArrayView file)
 {
+    CostBudget budget(file.size());
+    return decodeJpeg(file, budget);
+}
+
+QImage decodeJpeg(QByteArrayView file, CostBudget& budget)
+{
     QByteArray bytes = QByteArray::fromRawData(file.data(), file.size());
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
     const jpeg::Structure structure = jpeg::walkSegments(buffer);
-    if (structure.segments > jpeg::MaxSegments)
+    if (structure.segments > jpeg::MaxSegments || structure.scans > jpeg::MaxScans)
         raise(InvalidPicture);
-    const QImage stored = decodeWithQt(file, "jpeg");
+    chargeWork(budget, scanWork(budget, structure, file.size()));
+    const QImage stored = decodeWithQt(file, "jpeg", budget);
     if (structure.orientation == 1)
         return stored;
     // Turning makes a second copy of the pixels for a moment.
-    checkPictureSize(stored.width(), stored.height(), file.size(), 2);
+    admitPicture(budget, stored.width(), stored.height(), file.size(), 2);
     return turnUpright(stored, structure.orientation);
 }
 

@@ -4,7 +4,10 @@
 
 #include <QByteArray>
 
+#include <algorithm>
+#include <array>
 #include <cstring>
+#include <span>
 
 namespace platform::raster::jpeg {
 
@@ -103,6 +106,21 @@ constexpr quint16 TiffSLong = 9;
 constexpr quint16 OrientationTag = 0x0112;
 constexpr qint64 IfdEntrySize = 12;
 
+// Reads the first fields.size() bytes of a segment of `length` bytes after its marker into
+// `fields` (as far as it holds them; the rest stay -1) and leaves `in` after the segment;
+// false when the file ends first.
+bool readSegment(ChunkReader& in, int length, std::span<int> fields)
+{
+    std::fill(fields.begin(), fields.end(), -1);
+    const int held = qMin(length - 2, int(fields.size()));
+    for (int i = 0; i < held; ++i) {
+        fields[size_t(i)] = in.next();
+        if (fields[size_t(i)] < 0)
+            return false;
+    }
+    return in.skip(length - 2 - held);
+}
+
 } // namespace
 
 std::optional<int> exifOrientation(QByteArrayView app1)
@@ -156,49 +174,67 @@ Structure walkSegments(QIODevice& device)
     Structure found;
     if (in.next() != 0xFF || in.next() != SOI)
         return found;
-    int& segments = found.segments;
-    int& orientation = found.orientation;
     bool exifSeen = false;
     bool frame = false;
     bool inScan = false;
+    // What the walk gives when it stops: whether the file decodes, with what it counted.
+    auto ending = [&found](bool sound) {
+        found.sound = sound;
+        return found;
+    };
     for (;;) {
         // Entropy-coded data, or stray bytes that libjpeg steps over, up to the next marker.
         if (!in.skipPastFF())
-            return {frame, segments, orientation}; // cut short: decodes partly
+            return ending(frame); // cut short: decodes partly
         int marker = in.next();
         while (marker == 0xFF)
             marker = in.next();
         if (marker < 0)
-            return {frame, segments, orientation};
+            return ending(frame);
         if (marker == 0 || marker == TEM || (marker >= RST0 && marker <= RST7))
             continue; // stuffed byte or restart marker inside the scan data
         if (marker == EOI)
-            return {frame, segments, orientation};
-        if (++segments > MaxSegments)
-            return {false, segments, orientation};
+            return ending(frame);
+        if (++found.segments > MaxSegments)
+            return ending(false);
         const int high = in.next();
         const int low = in.next();
         if (high < 0 || low < 0)
-            return {inScan, segments, orientation};
+            return ending(inScan);
         const int length = high << 8 | low;
         if (length < 2)
-            return {false, segments, orientation};
-        if (marker >= SOF0 && marker <= SOF15 && marker != DHT && marker != JPG && marker != DAC)
-            frame = true;
-        if (marker == SOS && !frame)
-            return {false, segments, orientation};
+            return ending(false);
+        const bool frameHeader = marker >= SOF0 && marker <= SOF15 && marker != DHT && marker != JPG
+            && marker != DAC;
+        if (marker == SOS && (!frame || ++found.scans > MaxScans))
+            return ending(false);
+        // The frame's size and components from the first frame header; each scan's
+        // components from its header.
+        std::array<int, 6> fields{};
+        const bool counted = marker == SOS || (frameHeader && !frame);
+        // Cut short inside a segment: only the scan data before it decode.
+        bool whole = true;
         if (marker == APP1 && !exifSeen) {
             const QByteArray payload = in.read(length - 2);
             if (const std::optional<int> stated = exifOrientation(payload)) {
                 exifSeen = true;
-                orientation = *stated;
+                found.orientation = *stated;
             }
-            if (payload.size() < length - 2)
-                return {inScan, segments, orientation};
-        } else if (!in.skip(length - 2)) {
-            // Cut short inside a segment: only scan data before it decode.
-            return {inScan, segments, orientation};
+            whole = payload.size() == length - 2;
+        } else {
+            whole = counted ? readSegment(in, length, fields) : in.skip(length - 2);
         }
+        if (marker == SOS) {
+            found.scanComponents += qMax(fields[0], 1);
+        } else if (counted && fields[5] >= 0) {
+            // Sample precision, height, width, components.
+            found.height = fields[1] << 8 | fields[2];
+            found.width = fields[3] << 8 | fields[4];
+            found.components = fields[5];
+        }
+        frame = frame || frameHeader;
+        if (!whole)
+            return ending(inScan);
         inScan = inScan || marker == SOS;
     }
 }

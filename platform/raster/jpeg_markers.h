@@ -25,6 +25,11 @@ constexpr int DAC = 0xCC;
 /// segments included); beyond, libjpeg's marker handling slows to minutes.
 constexpr int MaxSegments = 4096;
 
+/// More scans than any encoder writes (progressive pictures have about ten); each scan is a
+/// pass of the decoder over the whole picture, so a file of thousands of empty scans costs
+/// minutes.
+constexpr int MaxScans = 500;
+
 /// What a walk over a JPEG file's marker segments found.
 struct Structure {
     /// Each segment's length makes sense, a frame header comes before the first scan, and
@@ -35,6 +40,15 @@ struct Structure {
     int segments = 0;
     /// The EXIF orientation (1 to 8) of the first APP1 "Exif" segment; 1 without one.
     int orientation = 1;
+    /// Scans (SOS segments) counted; the walk stops, not sound, one beyond MaxScans.
+    int scans = 0;
+    /// The components of every scan counted, in sum: each is a pass over one component's
+    /// coefficients.
+    qint64 scanComponents = 0;
+    /// The frame's size and components as its header (the first SOF) states them.
+    int width = 0;
+    int height = 0;
+    int components = 0;
 };
 
 /// The EXIF orientation that `app1`, the payload of an APP1 segment, gives in IFD0 of its

@@ -1,5 +1,7 @@
 #include "jpeg_stream.h"
 
+#include "../byte_reader.h"
+#include "../cost_budget.h"
 #include "../errors.h"
 #include "colour_profile.h"
 #include "jpeg.h"
@@ -15,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -88,11 +91,53 @@ void termSource(j_decompress_ptr)
 {
 }
 
-/// One JPEG being decoded into a picture's pixels, top row first.
+// Counts the scans libjpeg reads as it reads them, whatever the file held when it was
+// walked: each scan is charged to the budget as a pass over its components' pixels, and a
+// file of more scans than any encoder writes is given up.
+struct ScanMonitor {
+    jpeg_progress_mgr pub;
+    CostBudget* budget;
+    int scan;
+};
+
+void monitorScans(j_common_ptr common)
+{
+    auto* cinfo = reinterpret_cast<j_decompress_ptr>(common);
+    auto* monitor = reinterpret_cast<ScanMonitor*>(common->progress);
+    if (cinfo->input_scan_number == monitor->scan)
+        return;
+    monitor->scan = cinfo->input_scan_number;
+    const qint64 pixels = qint64(cinfo->image_width) * cinfo->image_height;
+    if (monitor->scan > jpeg::MaxScans
+        || !monitor->budget->charge(pixels * qMax(cinfo->comps_in_scan, 1)))
+        (*common->err->error_exit)(common);
+}
+
+// The coefficients libjpeg keeps for the whole picture when it reads more than one scan
+// before the first row comes out (progressive pictures, and sequential ones whose
+// components come in scans of their own); nothing for a picture of one interleaved scan.
+qint64 coefficientBytes(const jpeg_decompress_struct& cinfo)
+{
+    if (!jpeg_has_multiple_scans(const_cast<j_decompress_ptr>(&cinfo)))
+        return 0;
+    qint64 bytes = 0;
+    for (int c = 0; c < cinfo.num_components; ++c) {
+        const jpeg_component_info& component = cinfo.comp_info[c];
+        const qint64 rows = (qint64(component.height_in_blocks) + component.v_samp_factor - 1)
+            / component.v_samp_factor * component.v_samp_factor;
+        bytes += qint64(component.width_in_blocks + component.h_samp_factor) * rows
+            * qint64(sizeof(JBLOCK));
+    }
+    return bytes;
+}
+
+/// One JPEG being decoded into a picture's pixels, top row first. It charges a budget of its
+/// own, the file's as it stood when the file was opened, as the rows come later.
 class JpegRows final : public PendingRows {
 public:
-    explicit JpegRows(const QString& path)
+    JpegRows(const QString& path, const CostBudget& budget)
         : m_file(path)
+        , m_budget(budget)
     {
         m_cinfo.err = jpeg_std_error(&m_error.pub);
         m_error.pub.error_exit = errorExit;
@@ -105,6 +150,8 @@ public:
         m_source.pub.bytes_in_buffer = 0;
         m_source.pub.next_input_byte = nullptr;
         m_source.file = &m_file;
+        m_monitor.pub.progress_monitor = monitorScans;
+        m_monitor.budget = &m_budget;
     }
 
     ~JpegRows() override
@@ -117,6 +164,8 @@ public:
     JpegRows& operator=(const JpegRows&) = delete;
 
     QFile& file() { return m_file; }
+    const CostBudget& budget() const { return m_budget; }
+    void takeBudget(const CostBudget& budget) { m_budget = budget; }
 
     /// Reads the header; false when libjpeg cannot. Fills `width`, `height` and whether the
     /// fast path can write the pixels (not CMYK).
@@ -140,6 +189,19 @@ public:
         width = int(m_cinfo.image_width);
         height = int(m_cinfo.image_height);
         direct = m_cinfo.jpeg_color_space != JCS_CMYK && m_cinfo.jpeg_color_space != JCS_YCCK;
+        return true;
+    }
+
+    /// Holds libjpeg's working memory for the picture in the budget, and keeps libjpeg from
+    /// taking more than the budget leaves; false when it does not fit.
+    bool holdWorkingMemory()
+    {
+        const qint64 coefficients = coefficientBytes(m_cinfo);
+        const qint64 left = m_budget.memoryAllowed() - m_budget.memoryHeld();
+        if (!m_budget.hold(coefficients))
+            return false;
+        m_working = coefficients;
+        m_cinfo.mem->max_memory_to_use = long(qMin<qint64>(left, std::numeric_limits<long>::max()));
         return true;
     }
 
@@ -213,6 +275,8 @@ private:
             return false;
         m_cinfo.out_color_space = JCS_EXT_BGRX; // the byte order of Format_RGB32
         m_cinfo.dct_method = JDCT_ISLOW;
+        // From here on, when the picture's size is in the budget.
+        m_cinfo.progress = &m_monitor.pub;
         jpeg_start_decompress(&m_cinfo);
         return m_cinfo.output_width == JDIMENSION(m_turn.stored().width())
             && m_cinfo.output_height == JDIMENSION(m_height) && m_cinfo.output_components == 4;
@@ -460,9 +524,12 @@ private:
     static constexpr int StripRows = 16;
 
     QFile m_file;
+    CostBudget m_budget;
     jpeg_decompress_struct m_cinfo{};
     ErrorManager m_error{};
     FileSource m_source{};
+    ScanMonitor m_monitor{};
+    qint64 m_working = 0; // libjpeg's memory held in the budget
     bool m_created = false;
     // The output passes: one for most pictures; a coarse one, the rest of the scans, and a
     // final one for a picture of several scans.
@@ -484,30 +551,30 @@ private:
     int m_ready = 0;  // stored rows of the main pass in the picture
 };
 
-// The whole file through decodeJpeg(), for the pictures the fast path does not take.
-QImage decodeWhole(QFile& file)
+// The whole file through decodeJpeg(), for the pictures the fast path does not take: read
+// into memory, not mapped, so that a file cut short meanwhile by another program reads as a
+// shorter file.
+QImage decodeWhole(QFile& file, CostBudget& budget)
 {
-    const qint64 size = file.size();
-    if (const uchar* mapped = file.map(0, size)) {
-        QImage image = decodeJpeg(QByteArrayView(mapped, size));
-        file.unmap(const_cast<uchar*>(mapped));
-        return image;
-    }
-    file.seek(0);
-    return decodeJpeg(file.readAll());
+    if (!file.seek(0))
+        raise(PathFileAccessError);
+    return decodeJpeg(file.readAll(), budget);
 }
 
 } // namespace
 
-Picture openJpeg(const QString& path, int firstRows)
+Picture openJpeg(const QString& path, int firstRows, CostBudget& budget)
 {
-    auto rows = std::make_shared<JpegRows>(path);
+    auto rows = std::make_shared<JpegRows>(path, budget);
     QFile& file = rows->file();
     if (!file.open(QIODevice::ReadOnly))
         raise(PathFileAccessError);
     const jpeg::Structure structure = jpeg::walkSegments(file);
     if (!structure.sound || structure.segments > jpeg::MaxSegments || !file.seek(0))
         raise(InvalidPicture);
+    // Refused before a row is decoded when its scans alone would spend the budget; libjpeg's
+    // scans are charged as it reads them.
+    scanWork(budget, structure, file.size());
 
     int width = 0;
     int height = 0;
@@ -515,16 +582,20 @@ Picture openJpeg(const QString& path, int firstRows)
     if (!rows->readHeader(width, height, direct))
         raise(InvalidPicture);
     if (!direct)
-        return Picture(decodeWhole(file));
+        return Picture(decodeWhole(file, budget));
 
     const Turn turn(structure.orientation, QSize(width, height));
     const QSize shown = turn.shown();
-    if (!rows->start(
-            allocatePicture(shown.width(), shown.height(), QImage::Format_RGB32, file.size()), turn,
-            QSize(2 * firstRows, firstRows)))
+    QImage image = allocatePicture(budget, shown.width(), shown.height(), QImage::Format_RGB32,
+                                   file.size());
+    rows->takeBudget(budget);
+    if (!rows->holdWorkingMemory())
+        raise(OutOfMemory);
+    if (!rows->start(std::move(image), turn, QSize(2 * firstRows, firstRows)))
         raise(InvalidPicture);
     if (turn.keepsRowOrder())
         rows->decodeMore(firstRows);
+    budget = rows->budget();
     return Picture(std::move(rows));
 }
 

@@ -4,6 +4,10 @@
 
 #include <QString>
 
+namespace platform {
+class CostBudget;
+}
+
 namespace platform::raster {
 
 /// Opens the JPEG file at `path` so that its first rows are on screen soon: the structure of
@@ -15,7 +19,9 @@ namespace platform::raster {
 /// A body that turns out damaged later keeps what decodes. CMYK pictures are decoded whole
 /// by decodeJpeg().
 /// Raises InvalidPicture for a file that is not a readable JPEG, OutOfMemory when the picture
-/// would not fit in the pixel budget, PathFileAccessError when the file cannot be read.
-Picture openJpeg(const QString& path, int firstRows);
+/// would not fit in the pixel budget, PathFileAccessError when the file cannot be read. The
+/// picture's cost, each scan and libjpeg's working memory included, is charged to `budget`
+/// (the pending rows charge a copy of it, as it stands when the first rows are in).
+Picture openJpeg(const QString& path, int firstRows, CostBudget& budget);
 
 } // namespace platform::raster

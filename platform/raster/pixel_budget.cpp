@@ -1,5 +1,6 @@
 #include "pixel_budget.h"
 
+#include "../cost_budget.h"
 #include "../errors.h"
 
 #include <limits>
@@ -64,9 +65,29 @@ void checkPictureSize(qint64 width, qint64 height, qint64 sourceBytes, int copie
         raise(OutOfMemory);
 }
 
-QImage allocatePicture(qint64 width, qint64 height, QImage::Format format, qint64 sourceBytes)
+void admitPicture(CostBudget& budget, qint64 width, qint64 height, qint64 sourceBytes, int copies)
 {
-    checkPictureSize(width, height, sourceBytes);
+    checkPictureSize(width, height, sourceBytes, copies);
+    // Checked above: width < 2^26, height < 2^31, copies at most a few.
+    const qint64 pixels = width * height;
+    budget.allowPicture(pixels);
+    // The picture stays; the copies beside it last only while it is decoded, bounded by the
+    // machine's pixel budget above.
+    if (!budget.hold(4 * pixels))
+        raise(OutOfMemory);
+    chargeWork(budget, pixels * qMax(copies, 1));
+}
+
+void chargeWork(CostBudget& budget, qint64 units)
+{
+    if (!budget.charge(units))
+        raise(InvalidPicture);
+}
+
+QImage allocatePicture(CostBudget& budget, qint64 width, qint64 height, QImage::Format format,
+                       qint64 sourceBytes)
+{
+    admitPicture(budget, width, height, sourceBytes);
     QImage image(int(width), int(height), format);
     if (image.isNull())
         raise(OutOfMemory);

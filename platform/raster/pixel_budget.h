@@ -3,6 +3,10 @@
 #include <QImage>
 #include <QtGlobal>
 
+namespace platform {
+class CostBudget;
+}
+
 namespace platform::raster {
 
 /// Bytes of decoded pixels that one picture may take: about half of the machine's physical
@@ -19,8 +23,20 @@ qint64 setPixelBudget(qint64 bytes);
 /// decompression bomb).
 void checkPictureSize(qint64 width, qint64 height, qint64 sourceBytes, int copies = 1);
 
-/// A new, uninitialised image after checkPictureSize(); raises OutOfMemory when the
-/// allocation fails.
-QImage allocatePicture(qint64 width, qint64 height, QImage::Format format, qint64 sourceBytes);
+/// Admits a picture of `width` x `height` pixels to the file's `budget` once its size is
+/// known: checkPictureSize() for its `copies`, then the picture's size allowed (the first
+/// time only), its pixels held in memory and every copy charged as work (each pixel written
+/// once). Raises as checkPictureSize(), OutOfMemory when the pixels do not fit in the memory
+/// left, InvalidPicture when the work is spent.
+void admitPicture(CostBudget& budget, qint64 width, qint64 height, qint64 sourceBytes,
+                  int copies = 1);
+
+/// Charges `units` of decoding work to `budget`; raises InvalidPicture once it is spent.
+void chargeWork(CostBudget& budget, qint64 units);
+
+/// A new, uninitialised image after admitPicture(); raises OutOfMemory when the allocation
+/// fails.
+QImage allocatePicture(CostBudget& budget, qint64 width, qint64 height, QImage::Format format,
+                       qint64 sourceBytes);
 
 } // namespace platform::raster

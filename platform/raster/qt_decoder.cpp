@@ -34,15 +34,19 @@ bool pngHasIccProfile(QByteArrayView bytes)
     return false;
 }
 
-} // namespace
-
-QImage decodeWithQt(QByteArrayView bytes, const char* qtFormat)
-{
-    // Qt's own cap (128 MB) refuses ordinary photos; our budget decides instead, checked
-    // below from the size in the header before anything is allocated.
+// Qt's own cap (128 MB) refuses ordinary photos; the pixel budget decides instead, checked
+// from the size in the header before anything is allocated. Set once when the program
+// starts, so that every image read anywhere in it meets the same limit.
+[[maybe_unused]] const bool QtLimitSet = [] {
     const qint64 budgetMb = pixelBudget() >> 20;
     QImageReader::setAllocationLimit(int(qMin<qint64>(budgetMb, std::numeric_limits<int>::max())));
+    return true;
+}();
 
+} // namespace
+
+QImage decodeWithQt(QByteArrayView bytes, const char* qtFormat, CostBudget& budget, QSize claimed)
+{
     // The reader works on the caller's bytes in place: no copy of the file.
     QByteArray data = QByteArray::fromRawData(bytes.data(), bytes.size());
     QBuffer buffer(&data);
@@ -52,11 +56,16 @@ QImage decodeWithQt(QByteArrayView bytes, const char* qtFormat)
     reader.setAutoTransform(false);
 
     const QSize size = reader.size();
+    if (claimed.isValid()
+        && (!size.isValid() || size.width() > claimed.width() || size.height() > claimed.height()))
+        raise(InvalidPicture);
     if (size.isValid())
-        checkPictureSize(size.width(), size.height(), bytes.size());
+        admitPicture(budget, size.width(), size.height(), bytes.size());
     QImage image;
     if (!reader.read(&image) || image.isNull())
         raise(InvalidPicture);
+    if (!size.isValid())
+        admitPicture(budget, image.width(), image.height(), bytes.size());
     // Qt's JPEG reader keeps an APP2 profile, its PNG reader an iCCP one (among others).
     const QByteArrayView format(qtFormat);
     if (format == QByteArrayView("jpeg")

@@ -35,6 +35,11 @@ picture_box() {
         | awk '$3 >= 0 {print $1, $2, $3 - 1, $4 - 1}'
 }
 
+# The page size "W x H" in points of the PDF $1.
+page_size() {
+    pdfinfo "$1" | sed -n 's/^Page size: *\([0-9.]* x [0-9.]*\) pts.*/\1/p'
+}
+
 # Fails unless standard error of the last run was exactly the line $1 (nothing when "").
 expect_stderr() {
     expect_eq "what pavex wrote to standard error" "$(cat "$WORK/stderr")" "$1"
@@ -73,6 +78,15 @@ read -r w h x y < <(picture_box "$printed")
 expect_near "printed width" "$w" 123; expect_near "printed height" "$h" 45
 expect_near "printed left" "$x" 0; expect_near "printed top" "$y" 20
 cp "$WORK/page.png" "$build/e2e-printed-page.png"
+expect_eq "the page is the queue's default paper (A4)" "$(page_size "$JOB_PDF")" "595 x 842"
+
+echo "-- a queue whose paper is Letter: the page is Letter"
+lpadmin -p pavex-test -o media-default=na_letter_8.5x11in
+EXPECT_STATUS=0 print_job "$WORK/m.bmp" -print
+lpadmin -p pavex-test -o media-default=iso_a4_210x297mm
+expect_eq "the page is Letter" "$(page_size "$JOB_PDF")" "612 x 792"
+read -r w h x y < <(picture_box "$JOB_PDF")
+expect_near "picture width on Letter" "$w" 123; expect_near "picture left on Letter" "$x" 0
 
 echo "-- an unreadable file: the message, then a page with the header alone"
 echo "not a picture" >"$WORK/notes.bmp"

@@ -5,6 +5,7 @@
 #include "platform/raster/dib.h"
 #include "platform/raster/pixel_budget.h"
 #include "support/fixtures.h"
+#include "support/hostile_rasters.h"
 #include "support/raster_fixtures.h"
 
 #include <QTest>
@@ -391,6 +392,26 @@ void TestDib::refused_data()
     });
     QTest::newRow("PNG compression with other bytes")
         << with([](DibFixture& d) { d.compression = 5; });
+    // Sizes whose products pass 64 bits: refused, and never formed.
+    QTest::newRow("0x7FFFFFFF square at 32 bits") << with([](DibFixture& d) {
+        d.width = 0x7FFFFFFF;
+        d.height = 0x7FFFFFFF;
+        d.bitCount = 32;
+    });
+    QTest::newRow("0x7FFFFFFF square at 24 bits, top-down") << with([](DibFixture& d) {
+        d.width = 0x7FFFFFFF;
+        d.height = -0x7FFFFFFF;
+    });
+    QTest::newRow("PNG larger than the header") << with([](DibFixture& d) {
+        d.bitCount = 0;
+        d.compression = 5;
+        d.bits = testing::pngOfZeros({2, 1});
+    });
+    QTest::newRow("PNG taller than the header") << with([](DibFixture& d) {
+        d.bitCount = 0;
+        d.compression = 5;
+        d.bits = testing::pngOfZeros({1, 2});
+    });
 }
 
 void TestDib::refused()

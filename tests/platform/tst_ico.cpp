@@ -6,6 +6,7 @@
 #include "support/raster_fixtures.h"
 
 #include <QTest>
+#include <QtEndian>
 
 using namespace platform;
 using namespace platform::raster;
@@ -58,6 +59,33 @@ IconEntryFixture solid(int side, int bitCount, QRgb colour)
     return {side & 0xFF, side & 0xFF, bitCount, d.packed()};
 }
 
+// An entry of `side` x `side` whose header reads but whose depth (9 bits) no decoder takes:
+// it is listed at its size and fails when tried.
+IconEntryFixture undecodable(int side)
+{
+    IconEntryFixture entry = solid(side, 8, Red);
+    entry.data[14] = 9; // biBitCount
+    return entry;
+}
+
+// `file`, an icon of at least one entry, with its first directory entry listed `copies` times
+// in all: every copy points at the same picture.
+QByteArray withFirstEntryRepeated(const QByteArray& file, int copies)
+{
+    const int count = quint8(file[4]) | quint8(file[5]) << 8;
+    const int added = copies - 1;
+    QByteArray directory = file.left(6);
+    directory[4] = char((count + added) & 0xFF);
+    directory[5] = char((count + added) >> 8);
+    for (int i = 0; i < count; ++i) {
+        QByteArray entry = file.mid(6 + 16 * i, 16);
+        const quint32 offset = qFromLittleEndian<quint32>(entry.constData() + 12) + 16 * added;
+        qToLittleEndian(offset, entry.data() + 12);
+        directory += i == 0 ? entry.repeated(copies) : entry;
+    }
+    return directory + file.mid(6 + 16 * count);
+}
+
 // The 2x2 AND mask hiding the top-left and bottom-right pixels (rows bottom-up).
 const QByteArray CornerMask = testing::dibRows(
     {QByteArray(1, char(0x40)), QByteArray(1, char(0x80))});
@@ -73,6 +101,8 @@ private Q_SLOTS:
     void mask();
     void refused_data();
     void refused();
+    void fewTries_data();
+    void fewTries();
 };
 
 void TestIco::pick_data()
@@ -181,6 +211,40 @@ void TestIco::refused()
 {
     QFETCH(QByteArray, file);
     QCOMPARE(testing::raisedError([&] { decodeIco(file); }), int(InvalidPicture));
+}
+
+void TestIco::fewTries_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<bool>("opens"); // the small good picture listed last is reached
+
+    // Larger pictures are tried first: the damaged ones below all come before the good one.
+    auto damagedThenGood = [](int damaged) {
+        QList<IconEntryFixture> entries;
+        for (int i = 0; i < damaged; ++i)
+            entries << undecodable(32 + i);
+        entries << solid(16, 8, Green);
+        return testing::iconFile(entries);
+    };
+    QTest::newRow("7 damaged, the good one is the 8th tried") << damagedThenGood(7) << true;
+    QTest::newRow("8 damaged, the good one would be the 9th") << damagedThenGood(8) << false;
+    QTest::newRow("1000 entries at one damaged picture, then the good one")
+        << withFirstEntryRepeated(damagedThenGood(1), 1000) << true;
+    QTest::newRow("7 damaged, the first listed 1000 times")
+        << withFirstEntryRepeated(damagedThenGood(7), 1000) << true;
+}
+
+void TestIco::fewTries()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(bool, opens);
+    QImage image;
+    const int error = testing::raisedError([&] { image = decodeIco(file); });
+    QCOMPARE(error, opens ? 0 : int(InvalidPicture));
+    if (opens)
+        QCOMPARE(
+            testing::pixelDifference(image, testing::argbImage(16, 16, QList<QRgb>(256, Green))),
+            QString());
 }
 
 QTEST_APPLESS_MAIN(TestIco)

@@ -1,14 +1,18 @@
 // JPEG through Qt: EXIF orientation, pictures beyond Qt's own cap, the budget, and files
 // whose markers would make the library crawl.
 #include "platform/errors.h"
+#include "platform/picture_loader.h"
 #include "platform/raster/jpeg.h"
 #include "platform/raster/jpeg_markers.h"
 #include "platform/raster/pixel_budget.h"
 #include "support/fixtures.h"
+#include "support/hostile_rasters.h"
 #include "support/raster_fixtures.h"
 
 #include <QBuffer>
+#include <QFile>
 #include <QPainter>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <optional>
@@ -110,6 +114,8 @@ private Q_SLOTS:
     void turningNeedsRoomForTwoCopies();
     void markerFlood_data();
     void markerFlood();
+    void scanFlood_data();
+    void scanFlood();
     void beyondQtsOwnCap();
 };
 
@@ -259,6 +265,42 @@ void TestJpeg::markerFlood()
         QCOMPARE(decodeJpeg(file).size(), QSize(8, 8));
     else
         QVERIFY_THROWS_EXCEPTION(Error, decodeJpeg(file));
+}
+
+void TestJpeg::scanFlood_data()
+{
+    QTest::addColumn<int>("side");
+    QTest::addColumn<int>("emptyScans");
+    QTest::addColumn<bool>("opens");
+    // Scans beyond what any encoder writes, however small the picture.
+    QTest::newRow("16 x 16, 499 empty scans") << 16 << 499 << true;
+    QTest::newRow("16 x 16, 500 empty scans") << 16 << 500 << false;
+    // Each scan a pass over the picture: 64 of them are what its own size pays for, less the
+    // pixels themselves.
+    QTest::newRow("2048 x 2048, 60 empty scans") << 2048 << 60 << true;
+    QTest::newRow("2048 x 2048, 100 empty scans") << 2048 << 100 << false;
+}
+
+// Decoded whole from memory, and from a file as the loader streams it.
+void TestJpeg::scanFlood()
+{
+    QFETCH(int, side);
+    QFETCH(int, emptyScans);
+    QFETCH(bool, opens);
+    const QByteArray file = testing::jpegWithEmptyScans(side, emptyScans);
+    const int expected = opens ? 0 : int(InvalidPicture);
+    QImage whole;
+    QCOMPARE(testing::raisedError([&] { whole = decodeJpeg(file); }), expected);
+    QCOMPARE(whole.size(), opens ? QSize(side, side) : QSize(0, 0));
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("scans.jpg"));
+    QFile out(path);
+    QVERIFY(out.open(QIODevice::WriteOnly) && out.write(file) == file.size());
+    out.close();
+    QImage streamed;
+    QCOMPARE(testing::raisedError([&] { streamed = LoadPicture(path).image(); }), expected);
+    QCOMPARE(streamed.size(), whole.size());
 }
 
 void TestJpeg::beyondQtsOwnCap()

@@ -1,4 +1,5 @@
 // The memory budget that replaces Qt's 128 MB cap: what fits, what is refused, and why.
+#include "platform/cost_budget.h"
 #include "platform/errors.h"
 #include "platform/raster/pixel_budget.h"
 
@@ -14,6 +15,8 @@ class TestPixelBudget : public QObject {
 private Q_SLOTS:
     void checkPictureSize_data();
     void checkPictureSize();
+    void admitPicture_data();
+    void admitPicture();
 };
 
 void TestPixelBudget::checkPictureSize_data()
@@ -68,6 +71,58 @@ void TestPixelBudget::checkPictureSize()
     QCOMPARE(testing::raisedError(
                  [&] { platform::raster::checkPictureSize(width, height, sourceBytes, copies); }),
              error);
+}
+
+void TestPixelBudget::admitPicture_data()
+{
+    QTest::addColumn<qint64>("earlierPixels"); // admitted before, 0 for none
+    QTest::addColumn<qint64>("spentBefore");   // nonzero: all the work was spent before
+    QTest::addColumn<qint64>("width");
+    QTest::addColumn<qint64>("height");
+    QTest::addColumn<int>("copies");
+    QTest::addColumn<int>("error");
+    QTest::addColumn<qint64>("held");
+    QTest::addColumn<qint64>("work");
+
+    constexpr qint64 Side = 8192;
+    constexpr qint64 Pixels = Side * Side;
+    QTest::newRow("a picture fits what its own size allows")
+        << 0LL << 0LL << Side << Side << 1 << 0 << 4 * Pixels << Pixels;
+    QTest::newRow("a second copy is charged, not held")
+        << 0LL << 0LL << Side << Side << 2 << 0 << 4 * Pixels << 2 * Pixels;
+    QTest::newRow("the work spent already") << 0LL << CostBudget::WorkFloor << 16LL << 16LL << 1
+                                            << int(InvalidPicture) << 4LL * 256 << 0LL;
+    QTest::newRow("a later picture fits the memory left")
+        << 16LL << 0LL << Side << Side << 1 << 0 << 4 * (Pixels + 16) << Pixels + 16;
+    QTest::newRow("a later picture does not grow the budget")
+        << 16LL << 0LL << Side << Side + 1 << 1 << int(OutOfMemory) << 4LL * 16 << 16LL;
+}
+
+void TestPixelBudget::admitPicture()
+{
+    QFETCH(qint64, earlierPixels);
+    QFETCH(qint64, spentBefore);
+    QFETCH(qint64, width);
+    QFETCH(qint64, height);
+    QFETCH(int, copies);
+    QFETCH(int, error);
+    QFETCH(qint64, held);
+    QFETCH(qint64, work);
+
+    const testing::PixelBudgetOverride override(qint64(1) << 40);
+    CostBudget budget(1024);
+    if (earlierPixels)
+        platform::raster::admitPicture(budget, earlierPixels, 1, 1024);
+    const qint64 spendable = budget.workLeft();
+    if (spentBefore)
+        QVERIFY(!budget.charge(spendable + 1));
+    QCOMPARE(testing::raisedError([&] {
+                 platform::raster::admitPicture(budget, width, height, qint64(1) << 30, copies);
+             }),
+             error);
+    QCOMPARE(budget.memoryHeld(), held);
+    if (!spentBefore)
+        QCOMPARE(budget.workDone(), work);
 }
 
 QTEST_APPLESS_MAIN(TestPixelBudget)
