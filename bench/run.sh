@@ -94,10 +94,10 @@ make_picture jpeg108 "108 MP JPEG" jpeg 12000 9000
 
 # derive_picture ID LABEL FROM KIND: a twin of the JPEG picture FROM, measured against the
 # floor on FROM itself: "turned" (stored a quarter turn anticlockwise with EXIF orientation 6,
-# so that it shows as FROM does, its marker at the shown top-left; the floor and feh do not
-# turn it and are not run on it), "progressive" (the same coefficients in progressive scans),
-# "p3" (tagged with a Display P3 profile; also measured against pavex on FROM).
-declare -A upright_only=()
+# so that it shows as FROM does, its marker at the shown top-left), "progressive" (the same
+# coefficients in progressive scans), "p3" (tagged with a Display P3 profile; also measured
+# against pavex on FROM). The floor and feh run on the progressive twin only.
+declare -A pavex_only=()
 derive_picture() {
     local id=$1 label=$2 from=$3 kind=$4 file="$pictures/$1.jpg" source="$pictures/$3.jpg"
     if [ ! -s "$file" ] || [ "$source" -nt "$file" ] || [ "$maker" -nt "$file" ] \
@@ -124,7 +124,9 @@ derive_picture() {
     local size untagged=""
     size=$(grep -P "^picture\t$from\t" "$results" | cut -f4,5)
     [ "$kind" = p3 ] && untagged=$from
-    [ "$kind" = turned ] && upright_only[$id]=1
+    # The floor and feh neither turn a picture nor convert its colours: their marker would
+    # never show.
+    [ "$kind" = progressive ] || pavex_only[$id]=1
     printf 'picture\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$id" "$label" "$size" "$file" \
         "$(stat -c %s "$file")" "$from" "$untagged" >>"$results"
     screen_pictures+=("$id:$file")
@@ -242,7 +244,7 @@ for (( round=1; round<=rounds; round++ )); do
         n=${#programs[@]}
         for (( k=0; k<n; k++ )); do
             program=${programs[(k + round) % n]}
-            [ "$program" = pavex ] || [ -z "${upright_only[$id]:-}" ] || continue
+            [ "$program" = pavex ] || [ -z "${pavex_only[$id]:-}" ] || continue
             screen_run "$program" "$id" "$file" "$round"
         done
     done
