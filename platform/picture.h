@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QImage>
 #include <QRectF>
 #include <QRegion>
@@ -126,13 +127,21 @@ public:
     void paint(QPainter& painter, const QRectF& target) const;
 
     /// Draws the picture at its own pixel size with its top-left corner at (0, 0), touching
-    /// only the `exposed` part where the picture is raster (repaints of a large picture). Of a
-    /// raster picture still being decoded it draws the pixels that are ready, and decodes no
-    /// more.
-    void paintExposed(QPainter& painter, const QRect& exposed) const;
+    /// only the `exposed` part (repaints of a large picture). Of a raster picture still being
+    /// decoded it draws the pixels that are ready, and decodes no more. A vector picture is
+    /// played once into pixels of the device's resolution (by tiles where it is large) that
+    /// later calls, for this picture and its copies, reuse while the size and the device's
+    /// pixel ratio stay. That rendering starts from `background`, the colour the caller has
+    /// filled behind the picture, so that raster operations (inverting, XOR pens) see what
+    /// they would see played straight onto the device.
+    void paintExposed(QPainter& painter, const QRect& exposed,
+                      const QColor& background = Qt::transparent) const;
 
 private:
+    struct VectorCache;
     void finish() const;
+    void paintVectorExposed(QPainter& painter, const QRect& exposed,
+                            const QColor& background) const;
     // The raster pixels, wherever they are held (rows not ready yet included).
     const QImage& pixels() const { return m_pending ? m_pending->image() : m_image; }
 
@@ -140,6 +149,7 @@ private:
     QImage m_image; // a raster picture decoded whole
     std::shared_ptr<PendingRows> m_pending;
     std::shared_ptr<const VectorGraphic> m_vector;
+    std::shared_ptr<VectorCache> m_cache; // a vector picture's screen rendering
 };
 
 /// Pixels for a length in HIMETRIC at `dpi`, rounded half up.

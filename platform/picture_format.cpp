@@ -43,9 +43,8 @@ bool sniffWmf(ByteReader head)
 template <PictureFormat Format>
 std::shared_ptr<const VectorGraphic> metafileAs(QByteArrayView bytes, CostBudget& budget)
 {
-    // The metafile's own cost is counted where it is drawn; its budget starts here.
-    Q_UNUSED(budget);
-    return metafile::loadMetafile(Format, bytes);
+    // What loading plays is charged here; each play has a budget of its own.
+    return metafile::loadMetafile(Format, bytes, &budget);
 }
 
 // A streaming decoder that opens every file of its format (those it cannot stream it decodes

@@ -65,7 +65,7 @@ void PictureBox::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
     painter.fillRect(event->rect(), LightGrey);
-    m_picture.paintExposed(painter, event->rect());
+    m_picture.paintExposed(painter, event->rect(), LightGrey);
     if (!m_picture.isComplete() && !m_decodingScheduled) {
         m_decodingScheduled = true;
         QTimer::singleShot(0, this, &PictureBox::continueDecoding);

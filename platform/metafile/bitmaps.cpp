@@ -1,9 +1,12 @@
 #include "bitmaps.h"
 
 #include "../byte_reader.h"
+#include "platform/cost_budget.h"
 #include "platform/errors.h"
 #include "platform/raster/decoders.h"
 #include "platform/raster/dib.h"
+
+#include <QtEndian>
 
 #include <cstring>
 
@@ -15,6 +18,10 @@ using raster::BI_BITFIELDS;
 using raster::BI_JPEG;
 using raster::BI_PNG;
 using raster::BI_RGB;
+
+// Pixel data missing beyond what is present that is still filled in (a bitmap cut short at
+// the end of its file, say).
+constexpr qint64 FilledSlack = 64 * 1024;
 
 // Bytes of one row of `width` pixels at `bitCount`, padded to 32 bits; 0 on overflow.
 qint64 stride(qint64 width, int bitCount)
@@ -30,6 +37,71 @@ qint64 colorEntries(const DibGeometry& g, quint32 clrUsed)
     if (clrUsed)
         return clrUsed;
     return g.bitCount <= 8 ? qint64(1) << g.bitCount : 0;
+}
+
+// Where the pixels follow the header, its masks and its colours in a packed DIB; -1 when
+// the header is unreadable.
+qint64 packedPixelsOffset(QByteArrayView info, const DibGeometry& g)
+{
+    ByteReader r(info);
+    const quint32 headerSize = r.u32();
+    if (headerSize == 12)
+        return 12 + 3 * (g.bitCount <= 8 ? (qint64(1) << g.bitCount) : 0);
+    r.seek(32);
+    const quint32 clrUsed = r.u32();
+    if (r.failed() || headerSize < 40 || clrUsed > 65536)
+        return -1;
+    const qint64 masks = headerSize == 40 && g.compression == BI_BITFIELDS ? 12 : 0;
+    return headerSize + masks + 4 * colorEntries(g, clrUsed);
+}
+
+// Whether an uncompressed DIB's pixels are there, as far as enoughPixelData() asks.
+bool uncompressedPixelsPresent(QByteArrayView info, QByteArrayView bits, const DibGeometry& g,
+                               qint64 rows)
+{
+    if (g.compression != BI_RGB && g.compression != BI_BITFIELDS)
+        return true;
+    const qint64 rowBytes = stride(g.width, g.bitCount);
+    if (rowBytes == 0)
+        return false;
+    qint64 present = bits.size();
+    if (bits.isEmpty()) {
+        const qint64 offset = packedPixelsOffset(info, g);
+        present = offset < 0 ? 0 : std::max<qint64>(0, info.size() - offset);
+    }
+    return enoughPixelData(rowBytes * rows, present);
+}
+
+// A JPEG's frame size, from its first SOFn marker segment.
+std::optional<QSize> jpegSize(QByteArrayView stream)
+{
+    ByteReader r(stream);
+    if (r.u8() != 0xFF || r.u8() != 0xD8)
+        return std::nullopt;
+    while (!r.failed()) {
+        if (r.u8() != 0xFF)
+            return std::nullopt;
+        quint8 marker = r.u8();
+        while (marker == 0xFF && !r.failed())
+            marker = r.u8();
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8))
+            continue;
+        const int length = (r.u8() << 8) | r.u8();
+        if (r.failed() || length < 2)
+            return std::nullopt;
+        const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8
+            && marker != 0xCC;
+        if (frame) {
+            r.u8(); // precision
+            const int height = (r.u8() << 8) | r.u8();
+            const int width = (r.u8() << 8) | r.u8();
+            if (r.failed())
+                return std::nullopt;
+            return QSize(width, height);
+        }
+        r.skip(length - 2);
+    }
+    return std::nullopt;
 }
 
 // A copy of `info` whose colour table of palette indexes (16 bits each) is replaced by the
@@ -108,6 +180,38 @@ QImage decodeAlpha32(QByteArrayView info, QByteArrayView bits, const DibGeometry
 
 } // namespace
 
+bool affordBitmap(CostBudget& budget, qint64 width, qint64 height)
+{
+    if (width <= 0 || height <= 0 || width > MaxBitmapPixels || height > MaxBitmapPixels / width)
+        return false;
+    const qint64 pixels = width * height;
+    if (!budget.charge(pixels) || !budget.hold(4 * pixels))
+        return false;
+    budget.release(4 * pixels);
+    return true;
+}
+
+bool enoughPixelData(qint64 needed, qint64 present)
+{
+    return needed - present <= std::max<qint64>(present, 0) + FilledSlack;
+}
+
+std::optional<QSize> embeddedPictureSize(QByteArrayView stream, quint32 compression)
+{
+    if (compression == BI_JPEG)
+        return jpegSize(stream);
+    // PNG: the signature, then IHDR's length, type, width and height (big-endian).
+    static constexpr char Signature[] = "\x89PNG\r\n\x1a\n";
+    if (compression != BI_PNG || stream.size() < 24
+        || !stream.startsWith(QByteArrayView(Signature, 8)) || stream.sliced(12, 4) != "IHDR")
+        return std::nullopt;
+    const quint32 width = qFromBigEndian<quint32>(stream.data() + 16);
+    const quint32 height = qFromBigEndian<quint32>(stream.data() + 20);
+    if (width == 0 || height == 0 || width > 0x7FFFFFFF || height > 0x7FFFFFFF)
+        return std::nullopt;
+    return QSize(int(width), int(height));
+}
+
 DibGeometry dibGeometry(QByteArrayView info)
 {
     ByteReader r(info);
@@ -139,13 +243,13 @@ QRectF dibSourceRect(QByteArrayView info, double x, double y, double w, double h
 }
 
 QImage decodeMetafileDib(QByteArrayView info, QByteArrayView bits, quint32 usage,
-                         const GdiPalette& palette, bool keepAlpha)
+                         const GdiPalette& palette, CostBudget& budget, bool keepAlpha)
 {
     const DibGeometry g = dibGeometry(info);
     if (!g.valid())
         return {};
     const qint64 rows = g.height < 0 ? -g.height : g.height;
-    if (g.width > MaxBitmapPixels || rows > MaxBitmapPixels / g.width)
+    if (!uncompressedPixelsPresent(info, bits, g, rows) || !affordBitmap(budget, g.width, rows))
         return {};
     if (keepAlpha && g.bitCount == 32
         && (g.compression == BI_RGB || g.compression == BI_BITFIELDS)) {
@@ -154,15 +258,19 @@ QImage decodeMetafileDib(QByteArrayView info, QByteArrayView bits, quint32 usage
             return alpha;
     }
     try {
-        // A DIB can carry a whole JPEG or PNG file as its pixels ([MS-WMF] 2.1.1.7).
-        if (g.compression == BI_JPEG)
-            return raster::decode(PictureFormat::Jpeg,
-                                  bits.isEmpty() ? info.sliced(std::min<qsizetype>(40, info.size()))
-                                                 : bits);
-        if (g.compression == BI_PNG) {
+        // A DIB can carry a whole JPEG or PNG file as its pixels ([MS-WMF] 2.1.1.7), decoded
+        // only where it is no larger than the header says (and the budget was charged).
+        if (g.compression == BI_JPEG || g.compression == BI_PNG) {
+            const QByteArrayView stream = bits.isEmpty()
+                ? info.sliced(std::min<qsizetype>(40, info.size()))
+                : bits;
+            const std::optional<QSize> own = embeddedPictureSize(stream, g.compression);
+            if (!own || own->width() > g.width || own->height() > rows)
+                return {};
+            if (g.compression == BI_JPEG)
+                return raster::decode(PictureFormat::Jpeg, stream);
             QImage png;
-            png.loadFromData(
-                bits.isEmpty() ? info.sliced(std::min<qsizetype>(40, info.size())) : bits, "PNG");
+            png.loadFromData(stream, "PNG");
             return png;
         }
         if (usage == DIB_PAL_COLORS && g.bitCount <= 8) {
@@ -177,13 +285,13 @@ QImage decodeMetafileDib(QByteArrayView info, QByteArrayView bits, quint32 usage
     }
 }
 
-QImage decodeMonoDib(QByteArrayView info, QByteArrayView bits)
+QImage decodeMonoDib(QByteArrayView info, QByteArrayView bits, CostBudget& budget)
 {
     const DibGeometry g = dibGeometry(info);
     if (!g.valid() || g.bitCount != 1 || g.compression != BI_RGB)
         return {};
     const qint64 rows = g.height < 0 ? -g.height : g.height;
-    if (g.width > MaxBitmapPixels || rows > MaxBitmapPixels / g.width)
+    if (!uncompressedPixelsPresent(info, bits, g, rows) || !affordBitmap(budget, g.width, rows))
         return {};
     ByteReader r(info);
     const quint32 headerSize = r.u32();
@@ -215,7 +323,8 @@ QImage decodeMonoDib(QByteArrayView info, QByteArrayView bits)
     return image;
 }
 
-QImage decodeBitmap16(QByteArrayView bitmap, const QColor& foreground, const QColor& background)
+QImage decodeBitmap16(QByteArrayView bitmap, const QColor& foreground, const QColor& background,
+                      CostBudget& budget)
 {
     ByteReader r(bitmap);
     r.i16(); // type
@@ -232,7 +341,7 @@ QImage decodeBitmap16(QByteArrayView bitmap, const QColor& foreground, const QCo
         return {};
     // The pixel rows follow the 10-byte header, top row first, each widthBytes long.
     const QByteArrayView bits = bitmap.sliced(10);
-    if (bits.size() / widthBytes < height)
+    if (bits.size() / widthBytes < height || !affordBitmap(budget, width, height))
         return {};
     QImage image(int(width), int(height), QImage::Format_RGB32);
     if (image.isNull())

@@ -5,6 +5,7 @@
 #include "emf_records.h"
 #include "gdi_canvas.h"
 #include "object_table.h"
+#include "platform/cost_budget.h"
 #include "record_reader.h"
 #include "text_decoding.h"
 
@@ -143,6 +144,7 @@ class EmfPlayer {
 public:
     explicit EmfPlayer(GdiCanvas& canvas)
         : m_canvas(canvas)
+        , m_objects(canvas.budget())
     {
     }
     void play(QByteArrayView records);
@@ -185,8 +187,11 @@ private:
 void EmfPlayer::play(QByteArrayView records)
 {
     RecordReader reader(MetafileFormat::Emf, records);
-    while (std::optional<MetafileRecord> record = reader.next())
+    while (std::optional<MetafileRecord> record = reader.next()) {
+        if (!m_canvas.charge(record->cost()))
+            break;
         play(*record);
+    }
 }
 
 void EmfPlayer::play(MetafileRecord& record)
@@ -741,7 +746,7 @@ void EmfPlayer::createDibBrush(quint32 type, ByteReader& r)
         const ByteReader info = r.at(offBmi, cbBmi);
         const ByteReader bits = r.at(offBits, cbBits);
         if (!info.failed() && !bits.failed())
-            b.pattern = decodeMonoDib(info.data(), bits.data());
+            b.pattern = decodeMonoDib(info.data(), bits.data(), m_canvas.budget());
     }
     if (b.pattern.isNull())
         b.pattern = bitmapAt(r, offBmi, cbBmi, offBits, cbBits, usage);
@@ -883,6 +888,8 @@ void EmfPlayer::blt(quint32 type, ByteReader& r)
     if (type == EMR_TRANSPARENTBLT) {
         // Pixels of the transparent colour (the "rop") are left out.
         const QColor key = colorFromRef(rop);
+        if (!m_canvas.charge(2 * qint64(image.width()) * image.height()))
+            return;
         image = image.convertToFormat(QImage::Format_ARGB32);
         const QRgb keyRgb = key.rgb() & 0xFFFFFF;
         for (int y = 0; y < image.height(); ++y) {
@@ -945,7 +952,8 @@ QImage EmfPlayer::bitmapAt(const ByteReader& r, quint32 offBmi, quint32 cbBmi, q
     const ByteReader bits = r.at(offBits, cbBits);
     if (info.failed() || bits.failed())
         return {};
-    return decodeMetafileDib(info.data(), bits.data(), usage, m_canvas.dc().palette, keepAlpha);
+    return decodeMetafileDib(info.data(), bits.data(), usage, m_canvas.dc().palette,
+                             m_canvas.budget(), keepAlpha);
 }
 
 void EmfPlayer::gradientFill(ByteReader& r)
@@ -1070,7 +1078,8 @@ QSizeF emfExtentHimetric(const EmfHeader& header)
     return header.frame.size();
 }
 
-void playEmf(QByteArrayView data, const EmfHeader& header, QPainter& painter, const QRectF& target)
+void playEmf(QByteArrayView data, const EmfHeader& header, QPainter& painter, const QRectF& target,
+             CostBudget& budget)
 {
     if (header.headerSize > data.size() || header.frame.isEmpty())
         return;
@@ -1087,7 +1096,7 @@ void playEmf(QByteArrayView data, const EmfHeader& header, QPainter& painter, co
     mapping.unitsPerMmX = 100 / hx;
     mapping.unitsPerMmY = 100 / hy;
     try {
-        GdiCanvas canvas(painter, target, mapping);
+        GdiCanvas canvas(painter, target, mapping, budget);
         EmfPlayer player(canvas);
         player.play(data.sliced(header.headerSize));
     } catch (const std::exception&) {

@@ -8,6 +8,10 @@
 
 class QPainter;
 
+namespace platform {
+class CostBudget;
+}
+
 namespace platform::metafile {
 
 /// What EMR_HEADER says ([MS-EMF] 2.3.4.2).
@@ -29,9 +33,10 @@ std::optional<EmfHeader> readEmfHeader(QByteArrayView data);
 /// The picture's own size in HIMETRIC: the frame's width and height.
 QSizeF emfExtentHimetric(const EmfHeader& header);
 
-/// Plays the records of `data` onto `painter`, the header's frame mapped onto `target`.
-/// EMF+ records are skipped (their GDI twins draw). Stops quietly at the first record that
-/// does not fit; never throws.
-void playEmf(QByteArrayView data, const EmfHeader& header, QPainter& painter, const QRectF& target);
+/// Plays the records of `data` onto `painter`, the header's frame mapped onto `target`,
+/// within `budget`. EMF+ records are skipped (their GDI twins draw). Stops quietly at the
+/// first record that does not fit and once the budget is spent; never throws.
+void playEmf(QByteArrayView data, const EmfHeader& header, QPainter& painter, const QRectF& target,
+             CostBudget& budget);
 
 } // namespace platform::metafile

@@ -1,22 +1,44 @@
 #include "gdi_canvas.h"
 
 #include "geometry.h"
+#include "platform/cost_budget.h"
 
 #include <QPaintDevice>
+#include <QPaintEngine>
 #include <QPainter>
 
 #include <algorithm>
 
 namespace platform::metafile {
 
-GdiCanvas::GdiCanvas(QPainter& painter, const QRectF& target, const DeviceMapping& mapping)
+namespace {
+
+// Path elements and glyphs in units of work.
+constexpr qint64 ElementCost = 8;
+// Every drawing that reaches the painter, beside its area and elements; under a clip path,
+// each costs besides about this much per scan line of the clip.
+constexpr qint64 DrawCost = 64;
+constexpr qint64 ClipLineCost = 16;
+
+} // namespace
+
+GdiCanvas::GdiCanvas(QPainter& painter, const QRectF& target, const DeviceMapping& mapping,
+                     CostBudget& budget)
     : m_painter(painter)
+    , m_budget(budget)
     , m_target(target)
     , m_device(mapping)
     , m_painterBase(painter.transform())
 {
-    if (const QPaintDevice* device = painter.device())
+    if (const QPaintDevice* device = painter.device()) {
         m_hairline = std::max(1.0, device->logicalDpiX() / 96.0);
+        const double ratio = device->devicePixelRatio();
+        m_deviceBounds = QRectF(0, 0, device->width() * ratio, device->height() * ratio)
+            & painter.deviceTransform().mapRect(target);
+    }
+    const QPaintEngine* engine = painter.paintEngine();
+    m_chargeArea = engine && engine->type() == QPaintEngine::Raster;
+    m_clipBounds = m_deviceBounds;
     m_painter.setRenderHint(QPainter::Antialiasing);
     m_painter.setRenderHint(QPainter::TextAntialiasing);
     m_painter.setRenderHint(QPainter::SmoothPixmapTransform);
@@ -24,6 +46,8 @@ GdiCanvas::GdiCanvas(QPainter& painter, const QRectF& target, const DeviceMappin
 
 GdiCanvas::~GdiCanvas()
 {
+    if (!m_pattern.image.isNull())
+        m_budget.release(m_pattern.image.sizeInBytes());
     m_painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     m_painter.setTransform(m_painterBase);
 }
@@ -37,6 +61,62 @@ const QTransform& GdiCanvas::toTarget()
         m_toTargetValid = true;
     }
     return m_toTarget;
+}
+
+bool GdiCanvas::charge(qint64 units)
+{
+    return m_budget.charge(units);
+}
+
+void GdiCanvas::stop()
+{
+    m_budget.charge(m_budget.workLeft() + 1);
+}
+
+bool GdiCanvas::affordDrawing(const QRectF& bounds, qint64 elements, double penWidth,
+                              double strokeLength)
+{
+    if (m_budget.spent())
+        return false;
+    const QRectF device = m_painter.deviceTransform().mapRect(bounds);
+    if (!saneRect(device))
+        return false;
+    double area = 0;
+    if (m_chargeArea) {
+        const double grow = std::max(penWidth, 0.0) / 2 + 1;
+        const QRectF touched = device.adjusted(-grow, -grow, grow, grow) & m_clipBounds;
+        if (!touched.isEmpty()) {
+            area = touched.width() * touched.height();
+            // A stroke touches its length times its width at most.
+            if (penWidth >= 0)
+                area = std::min(area, (strokeLength + 4 * grow) * (penWidth + 2));
+        }
+    }
+    const qint64 clipLines = (m_dc.clip || m_dc.metaClip) && m_chargeArea
+        ? qint64(std::max(0.0, m_clipBounds.height()))
+        : 0;
+    return m_budget.charge(DrawCost + ClipLineCost * clipLines + ElementCost * elements
+                           + qint64(area));
+}
+
+bool GdiCanvas::affordPath(const QPainterPath& path, double penWidth)
+{
+    double length = 0;
+    if (penWidth >= 0 && m_chargeArea) {
+        // The control polygon is at least as long as the curves it makes.
+        const QTransform& device = m_painter.deviceTransform();
+        QPointF last;
+        for (int i = 0; i < path.elementCount(); ++i) {
+            const QPainterPath::Element& e = path.elementAt(i);
+            const QPointF p = device.map(QPointF(e.x, e.y));
+            if (!e.isMoveTo())
+                length += std::hypot(p.x() - last.x(), p.y() - last.y());
+            last = p;
+        }
+        if (!std::isfinite(length))
+            return false;
+    }
+    return affordDrawing(path.controlPointRect(), path.elementCount(), penWidth, length);
 }
 
 void GdiCanvas::saveDc()
@@ -102,6 +182,12 @@ void GdiCanvas::applyClip()
     if (m_dc.clip)
         m_painter.setClipPath(*m_dc.clip, Qt::IntersectClip);
     m_clipApplied = true;
+    // Putting a clip path on the painter costs its elements, and bounds what later fills touch.
+    const qint64 elements = (m_dc.metaClip ? m_dc.metaClip->elementCount() : 0)
+        + (m_dc.clip ? m_dc.clip->elementCount() : 0);
+    m_budget.charge(ElementCost * elements);
+    m_clipBounds = m_painter.deviceTransform().mapRect(m_painter.clipBoundingRect())
+        & m_deviceBounds;
 }
 
 } // namespace platform::metafile

@@ -18,6 +18,10 @@
 class QGlyphRun;
 class QPainter;
 
+namespace platform {
+class CostBudget;
+}
+
 namespace platform::metafile {
 
 struct TextLayout;
@@ -39,9 +43,17 @@ enum class ArcKind {
 /// (gdi_canvas_text.cpp), paths and clipping (gdi_canvas_paths.cpp), bitmaps
 /// (gdi_canvas_bitmaps.cpp). Whatever reaches the painter goes through fillShape() and
 /// strokeShape() (figures, regions, paths, pattern transfers), paintText() or drawImage().
+///
+/// Everything it draws is charged to a cost budget first: the device area a fill or stroke
+/// can touch within the clip (on raster devices), path and clip elements, text, bitmap
+/// pixels. Once the budget is spent it draws nothing more. A figure whose points come out
+/// non-finite or far beyond any device is left out.
 class GdiCanvas {
 public:
-    GdiCanvas(QPainter& painter, const QRectF& target, const DeviceMapping& mapping);
+    /// Draws onto `painter`, the frame mapped onto `target`, within `budget` (which must
+    /// outlive the canvas).
+    GdiCanvas(QPainter& painter, const QRectF& target, const DeviceMapping& mapping,
+              CostBudget& budget);
     ~GdiCanvas();
     GdiCanvas(const GdiCanvas&) = delete;
     GdiCanvas& operator=(const GdiCanvas&) = delete;
@@ -160,7 +172,20 @@ public:
     /// Logical units to the painter's coordinates.
     const QTransform& toTarget();
 
+    /// The budget the picture plays within.
+    CostBudget& budget() { return m_budget; }
+    /// Charges `units` of work; false once the budget is spent, when the picture stops.
+    bool charge(qint64 units);
+    /// Ends the picture: nothing is drawn any more.
+    void stop();
+
 private:
+    // Cost: whether a figure spanning `bounds` (the painter's current coordinates) with
+    // `elements` path elements may be drawn, its cost charged; for a stroke, its pen's width
+    // in device pixels and its length.
+    bool affordDrawing(const QRectF& bounds, qint64 elements, double penWidth = -1,
+                       double strokeLength = 0);
+    bool affordPath(const QPainterPath& path, double penWidth = -1);
     // The mapping, to be changed: what toTarget() derives from it is made again.
     LogicalMapping& changeMapping()
     {
@@ -178,7 +203,9 @@ private:
     // Pens and brushes: every fill and stroke reaches the painter here.
     QPen makePen();
     void applyRop2(int rop2);
-    QBrush patternBrush(const GdiBrush& brush);
+    /// The brush of a pattern, made once for each pattern and pair of colours; nullopt when
+    /// its pixels are beyond the budget.
+    std::optional<QBrush> patternBrush(const GdiBrush& brush);
     /// `path` with the polygon fill mode of the DC (ALTERNATE or WINDING).
     QPainterPath withFillMode(QPainterPath path) const;
     void fillShape(const QPainterPath& logicalPath, const GdiBrush& brush);
@@ -214,6 +241,20 @@ private:
     void combineClip(const QPainterPath& targetPath, int mode);
 
     QPainter& m_painter;
+    CostBudget& m_budget;
+    // Fills and strokes cost their device area on raster devices only.
+    bool m_chargeArea = false;
+    // The device pixels the target covers, and those the clip leaves, in device coordinates.
+    QRectF m_deviceBounds;
+    QRectF m_clipBounds;
+    // The last monochrome pattern made into colours, its memory held in the budget.
+    struct PatternImage {
+        qint64 key = 0;
+        QRgb foreground = 0;
+        QRgb background = 0;
+        QImage image;
+    };
+    PatternImage m_pattern;
     QRectF m_target;
     DeviceMapping m_device;
     QTransform m_painterBase;

@@ -18,6 +18,9 @@ void GdiCanvas::patBlt(const QRectF& box, quint32 rop)
     const QPaintEngine* engine = m_painter.paintEngine();
     const bool blend = engine && engine->hasFeature(QPaintEngine::BlendModes);
     m_painter.setPen(Qt::NoPen);
+    // Fills of a colour of their own are charged here, those of the brush in fillShape().
+    if ((rop == BLACKNESS || rop == WHITENESS || (rop == DSTINVERT && blend)) && !affordPath(path))
+        return;
     switch (rop) {
     case BLACKNESS:
         m_painter.fillPath(path, Qt::black);
@@ -56,6 +59,7 @@ void GdiCanvas::drawImage(const QRectF& box, const QImage& image, const QRectF& 
         return;
     // Ternary operations on a source bitmap, as composition modes where one fits.
     QImage picture = image;
+    const qint64 pixels = qint64(image.width()) * image.height();
     QPainter::CompositionMode mode = QPainter::CompositionMode_SourceOver;
     switch (rop) {
     case NOOP:
@@ -77,9 +81,13 @@ void GdiCanvas::drawImage(const QRectF& box, const QImage& image, const QRectF& 
         mode = QPainter::CompositionMode_Difference;
         break;
     case NOTSRCCOPY:
+        if (!charge(pixels))
+            return;
         picture.invertPixels();
         break;
     case MERGEPAINT:
+        if (!charge(pixels))
+            return;
         picture.invertPixels();
         mode = QPainter::CompositionMode_Lighten;
         break;
@@ -97,6 +105,9 @@ void GdiCanvas::drawImage(const QRectF& box, const QImage& image, const QRectF& 
     placement.scale(box.width() / source.width(), box.height() / source.height());
     placement.translate(-source.x(), -source.y());
     setPainterTransform(placement * toTarget());
+    // Where the device does not draw pixels (a PDF), the bitmap's own pixels are the work.
+    if (!affordDrawing(source, 4) || (!m_chargeArea && !charge(pixels)))
+        return;
     m_painter.setCompositionMode(mode);
     m_painter.setOpacity(std::clamp(constantAlpha, 0, 255) / 255.0);
     m_painter.drawImage(source, picture, source);

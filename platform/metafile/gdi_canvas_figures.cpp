@@ -14,6 +14,9 @@ namespace platform::metafile {
 
 namespace {
 
+// Work per path element of the region operations (simplifying, subtracting).
+constexpr qint64 ElementWork = 64;
+
 // Degrees, in [0, 360).
 double normalizedDegrees(double a)
 {
@@ -42,6 +45,8 @@ void GdiCanvas::addToPath(const QPainterPath& logicalPath, bool connectFromCurre
     if (!finiteAndInvertible(toTarget()))
         return;
     const QPainterPath mapped = toTarget().map(logicalPath);
+    if (!saneRect(mapped.controlPointRect()) || !charge(mapped.elementCount()))
+        return;
     if (connectFromCurrent) {
         const QPointF start = toTarget().map(m_dc.currentPos);
         if (m_pathClosedFigure || m_path.elementCount() == 0) {
@@ -308,8 +313,11 @@ void GdiCanvas::setPixel(QPointF p, const QColor& color)
     const double base = std::max(1e-9, std::sqrt(std::abs(m_painterBase.determinant())));
     const double size = std::max(std::abs(m_device.deviceToTarget.m11()), m_hairline / base);
     m_painter.setTransform(m_painterBase);
+    const QRectF pixel(at.x(), at.y(), size, size);
+    if (!affordDrawing(pixel, 1))
+        return;
     m_painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    m_painter.fillRect(QRectF(at.x(), at.y(), size, size), color);
+    m_painter.fillRect(pixel, color);
 }
 
 // Regions and gradients
@@ -336,6 +344,8 @@ void GdiCanvas::frameRegion(const QPainterPath& region, const GdiBrush& brush, Q
         w *= xScale(toTarget()) / std::max(1e-12, xScale(toUnits));
         hgt *= yScale(toTarget()) / std::max(1e-12, yScale(toUnits));
     }
+    if (!charge(ElementWork * region.elementCount()))
+        return;
     QPainterPath inner;
     const QPainterPath outline = region.simplified();
     for (const QPolygonF& poly : outline.toFillPolygons()) {
@@ -354,6 +364,8 @@ void GdiCanvas::invertRegion(const QPainterPath& region, bool deviceUnits)
     if (!engine || !engine->hasFeature(QPaintEngine::BlendModes))
         return;
     setPainterTransform(deviceUnits ? m_device.deviceToTarget : toTarget());
+    if (!affordPath(region))
+        return;
     m_painter.setCompositionMode(QPainter::CompositionMode_Difference);
     m_painter.fillPath(region, Qt::white);
     m_painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
@@ -364,6 +376,8 @@ void GdiCanvas::fillGradient(const QPainterPath& logicalPath, const QBrush& brus
     if (m_pathOpen || !usable() || !mixModeOf(m_dc.rop2).draw)
         return;
     setPainterTransform(toTarget());
+    if (!affordPath(logicalPath))
+        return;
     applyRop2(m_dc.rop2);
     m_painter.fillPath(logicalPath, brush);
     m_painter.setCompositionMode(QPainter::CompositionMode_SourceOver);

@@ -9,6 +9,16 @@
 
 namespace platform::metafile {
 
+namespace {
+
+// Work per path element of the path and region operations.
+constexpr qint64 PathWork = 64;
+// Clip paths more complex than this many elements (about 400 separate rectangles) end the
+// picture.
+constexpr int MaxClipElements = 2048;
+
+} // namespace
+
 void GdiCanvas::beginPath()
 {
     m_pathOpen = true;
@@ -67,6 +77,8 @@ void GdiCanvas::paintPath(bool fill, bool stroke)
 
 void GdiCanvas::flattenPath()
 {
+    if (!charge(PathWork * m_path.elementCount()))
+        return;
     QPainterPath flat;
     for (const QPolygonF& poly : m_path.toSubpathPolygons())
         flat.addPolygon(poly);
@@ -80,6 +92,8 @@ void GdiCanvas::widenPath()
         return;
     // The pen's width in our units: cosmetic widths are device pixels.
     const double base = std::sqrt(std::abs(m_painterBase.determinant()));
+    if (!charge(PathWork * m_path.elementCount()))
+        return;
     QPainterPathStroker stroker;
     stroker.setWidth(pen.widthF() / std::max(base, 1e-9));
     stroker.setCapStyle(pen.capStyle());
@@ -93,7 +107,8 @@ void GdiCanvas::selectClipPath(int mode)
         abortPath();
         return;
     }
-    combineClip(withFillMode(m_path).simplified(), mode);
+    if (charge(PathWork * m_path.elementCount()))
+        combineClip(withFillMode(m_path).simplified(), mode);
     m_path = QPainterPath();
 }
 
@@ -101,6 +116,12 @@ void GdiCanvas::selectClipPath(int mode)
 
 void GdiCanvas::combineClip(const QPainterPath& targetPath, int mode)
 {
+    // Region operations cost about the elements of both sides; points that came out of the
+    // mapping non-finite or beyond any device make no clip.
+    const qint64 elements = targetPath.elementCount() + (m_dc.clip ? m_dc.clip->elementCount() : 0);
+    if (mode < RGN_AND || mode > RGN_COPY || !saneRect(targetPath.controlPointRect())
+        || !charge(PathWork * elements))
+        return;
     switch (mode) {
     case RGN_AND:
         m_dc.clip = m_dc.clip ? m_dc.clip->intersected(targetPath) : targetPath;
@@ -125,6 +146,10 @@ void GdiCanvas::combineClip(const QPainterPath& targetPath, int mode)
         return;
     }
     m_clipApplied = false;
+    // A clip made of more pieces than any picture needs ends the picture: each later
+    // operation and fill would cost more than the last.
+    if (m_dc.clip && m_dc.clip->elementCount() > MaxClipElements)
+        stop();
 }
 
 void GdiCanvas::intersectClipRect(const QRectF& box)

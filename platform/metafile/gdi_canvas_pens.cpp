@@ -1,6 +1,7 @@
 #include "gdi_canvas.h"
 
 #include "mix_mode.h"
+#include "platform/cost_budget.h"
 
 #include <QPaintEngine>
 #include <QPainter>
@@ -198,18 +199,38 @@ void GdiCanvas::applyRop2(int rop2)
         m_painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
 }
 
-QBrush GdiCanvas::patternBrush(const GdiBrush& brush)
+std::optional<QBrush> GdiCanvas::patternBrush(const GdiBrush& brush)
 {
     QImage image = brush.pattern;
     if (brush.monochrome && !image.isNull()) {
         // A monochrome pattern paints its 0 bits in the text colour, its 1 bits in the
-        // background colour.
-        QImage mono = image.convertToFormat(QImage::Format_Mono);
-        mono.setColorCount(2);
-        const bool zeroIsDark = qGray(mono.color(0)) < qGray(mono.color(1));
-        mono.setColor(zeroIsDark ? 0 : 1, m_dc.textColor.rgb());
-        mono.setColor(zeroIsDark ? 1 : 0, m_dc.bkColor.rgb());
-        image = mono.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        // background colour: made into those colours once, for every fill that uses them.
+        const QRgb foreground = m_dc.textColor.rgb();
+        const QRgb background = m_dc.bkColor.rgb();
+        if (m_pattern.image.isNull() || m_pattern.key != image.cacheKey()
+            || m_pattern.foreground != foreground || m_pattern.background != background) {
+            if (!m_pattern.image.isNull())
+                m_budget.release(m_pattern.image.sizeInBytes());
+            m_pattern = {};
+            const qint64 pixels = qint64(image.width()) * image.height();
+            if (!m_budget.charge(2 * pixels) || !m_budget.hold(4 * pixels))
+                return std::nullopt;
+            QImage mono = image.convertToFormat(QImage::Format_Mono);
+            mono.setColorCount(2);
+            const bool zeroIsDark = qGray(mono.color(0)) < qGray(mono.color(1));
+            mono.setColor(zeroIsDark ? 0 : 1, foreground);
+            mono.setColor(zeroIsDark ? 1 : 0, background);
+            m_pattern.image = mono.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+            m_budget.release(4 * pixels);
+            if (m_pattern.image.isNull() || !m_budget.hold(m_pattern.image.sizeInBytes())) {
+                m_pattern = {};
+                return std::nullopt;
+            }
+            m_pattern.key = image.cacheKey();
+            m_pattern.foreground = foreground;
+            m_pattern.background = background;
+        }
+        image = m_pattern.image;
     }
     QBrush out(image);
     // One pattern pixel is one device pixel (1/96 inch), whatever the mapping.
@@ -231,7 +252,7 @@ void GdiCanvas::fillShape(const QPainterPath& path, const GdiBrush& brush)
     if (brush.style == BS_NULL)
         return;
     const MixMode mix = mixModeOf(m_dc.rop2);
-    if (!mix.draw)
+    if (!mix.draw || !affordPath(path))
         return;
     applyRop2(m_dc.rop2);
     m_painter.setPen(Qt::NoPen);
@@ -247,8 +268,10 @@ void GdiCanvas::fillShape(const QPainterPath& path, const GdiBrush& brush)
     case BS_DIBPATTERN:
     case BS_DIBPATTERNPT:
         if (!brush.pattern.isNull()) {
-            m_painter.setBrush(patternBrush(brush));
-            break;
+            if (const std::optional<QBrush> pattern = patternBrush(brush)) {
+                m_painter.setBrush(*pattern);
+                break;
+            }
         }
         m_painter.setBrush(mixColor(mix, brush.color));
         break;
@@ -265,7 +288,7 @@ void GdiCanvas::strokeShape(const QPainterPath& path)
     if (pen.style() == Qt::NoPen)
         return;
     const MixMode mix = mixModeOf(m_dc.rop2);
-    if (!mix.draw)
+    if (!mix.draw || !affordPath(path, pen.widthF()))
         return;
     applyRop2(m_dc.rop2);
     pen.setColor(mixColor(mix, pen.color()));

@@ -21,6 +21,8 @@ namespace {
 
 // Font sizes above this many device pixels draw nothing useful and cost a lot.
 constexpr double MaxFontPixels = 20000;
+// Work per glyph: shaping, outline and placing, beside the area it covers.
+constexpr qint64 GlyphWork = 256;
 // Glyphs in the standard Macintosh order that TrueType faces begin with.
 constexpr char16_t StandardGlyphCount = 258;
 
@@ -126,8 +128,11 @@ void GdiCanvas::textOut(QPointF reference, const QString& rawText, const std::ve
     const QTransform L = toTarget();
     if (rect && (options & ETO_OPAQUE) && !m_pathOpen) {
         setPainterTransform(L);
-        m_painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-        m_painter.fillPath(rectPath(*rect), m_dc.bkColor);
+        const QPainterPath box = rectPath(*rect);
+        if (affordPath(box)) {
+            m_painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+            m_painter.fillPath(box, m_dc.bkColor);
+        }
     }
     if (rawText.isEmpty())
         return;
@@ -168,6 +173,8 @@ void GdiCanvas::textOut(QPointF reference, const QString& rawText, const std::ve
         m_dc.currentPos = *layout.nextCurrentPos;
 
     if (m_pathOpen) {
+        if (!charge(GlyphWork * text.size()))
+            return;
         QPainterPath outlines;
         for (qsizetype i = 0; i < text.size(); ++i)
             outlines.addText(layout.positions[size_t(i)], *font, text.at(i));
@@ -181,6 +188,10 @@ void GdiCanvas::textOut(QPointF reference, const QString& rawText, const std::ve
 void GdiCanvas::paintText(const QFont& font, const QString& text, QGlyphRun* glyphs, bool useDx,
                           const TextLayout& layout, const std::optional<QRectF>& clip)
 {
+    // The glyphs touch about their box; each costs its shaping and outline besides.
+    setPainterTransform(layout.toTarget);
+    if (!affordDrawing(layout.box, GlyphWork / 8 * text.size()))
+        return;
     if (clip) {
         m_painter.save();
         setPainterTransform(toTarget());

@@ -17,6 +17,21 @@ inline bool finiteAndInvertible(const QTransform& t)
         && std::isfinite(t.determinant()) && std::abs(t.determinant()) > 1e-18;
 }
 
+/// Coordinates beyond this (in pixels of any device) are no drawing anyone could see, and
+/// more than the painter can take.
+inline constexpr double MaxCoordinate = double(1 << 24);
+
+/// True when `r` is finite and within MaxCoordinate of the origin.
+inline bool saneRect(const QRectF& r)
+{
+    const double edges[] = {r.left(), r.top(), r.right(), r.bottom()};
+    for (const double e : edges) {
+        if (!std::isfinite(e) || std::abs(e) > MaxCoordinate)
+            return false;
+    }
+    return true;
+}
+
 /// Length of the image of a unit vector along x under the linear part of `t`.
 inline double xScale(const QTransform& t)
 {

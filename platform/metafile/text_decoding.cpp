@@ -110,6 +110,14 @@ bool isLeadByte(int charSet, quint8 b)
     return b >= 0x81 && b <= 0xFE;
 }
 
+// `bytes` through `decoder`, which keeps no state between calls (Latin-1 without one).
+QString decodeWith(QStringDecoder& decoder, QByteArrayView bytes)
+{
+    if (!decoder.isValid())
+        return QString::fromLatin1(bytes);
+    return decoder(bytes);
+}
+
 } // namespace
 
 bool isSymbolFont(const QString& face, int charSet)
@@ -122,9 +130,7 @@ bool isSymbolFont(const QString& face, int charSet)
 QString decodeCharset(QByteArrayView bytes, int charSet)
 {
     QStringDecoder decoder(encodingOf(charSet), QStringDecoder::Flag::Stateless);
-    if (!decoder.isValid())
-        return QString::fromLatin1(bytes);
-    return decoder(bytes);
+    return decodeWith(decoder, bytes);
 }
 
 DecodedText decodeWithAdvances(QByteArrayView bytes, int charSet, bool symbol,
@@ -142,9 +148,11 @@ DecodedText decodeWithAdvances(QByteArrayView bytes, int charSet, bool symbol,
         }
         return out;
     }
+    // One decoder for the whole string: making one costs far more than a character.
+    QStringDecoder decoder(encodingOf(charSet), QStringDecoder::Flag::Stateless);
     for (qsizetype i = 0; i < bytes.size();) {
         const qsizetype len = isLeadByte(charSet, quint8(bytes[i])) && i + 1 < bytes.size() ? 2 : 1;
-        const QString piece = decodeCharset(bytes.sliced(i, len), charSet);
+        const QString piece = decodeWith(decoder, bytes.sliced(i, len));
         out.text.append(piece);
         if (withDx) {
             double advance = 0;

@@ -4,6 +4,7 @@
 #include "bitmaps.h"
 #include "gdi_canvas.h"
 #include "object_table.h"
+#include "platform/cost_budget.h"
 #include "record_reader.h"
 #include "text_decoding.h"
 #include "wmf_records.h"
@@ -162,6 +163,7 @@ class WmfPlayer {
 public:
     explicit WmfPlayer(GdiCanvas& canvas)
         : m_canvas(canvas)
+        , m_objects(canvas.budget())
     {
     }
 
@@ -197,8 +199,11 @@ private:
 void WmfPlayer::play(QByteArrayView records)
 {
     RecordReader reader(MetafileFormat::Wmf, records);
-    while (std::optional<MetafileRecord> record = reader.next())
+    while (std::optional<MetafileRecord> record = reader.next()) {
+        if (!m_canvas.charge(record->cost()))
+            break;
         play(*record);
+    }
 }
 
 void WmfPlayer::play(MetafileRecord& record)
@@ -631,8 +636,8 @@ void WmfPlayer::bitBlt(quint16 function, quint64 size, ByteReader& r)
     const DcState& dc = m_canvas.dc();
     const QByteArrayView rest = r.bytes(r.remaining());
     const QImage image = (function == META_BITBLT || function == META_STRETCHBLT)
-        ? decodeBitmap16(rest, dc.textColor, dc.bkColor)
-        : decodeMetafileDib(rest, {}, DIB_RGB_COLORS, dc.palette);
+        ? decodeBitmap16(rest, dc.textColor, dc.bkColor, m_canvas.budget())
+        : decodeMetafileDib(rest, {}, DIB_RGB_COLORS, dc.palette, m_canvas.budget());
     if (image.isNull())
         return;
     if (!stretch) {
@@ -669,7 +674,8 @@ void WmfPlayer::dibits(quint16 function, ByteReader& r)
         srcH = h;
     }
     const QByteArrayView dib = r.bytes(r.remaining());
-    const QImage image = decodeMetafileDib(dib, {}, usage, m_canvas.dc().palette);
+    const QImage image = decodeMetafileDib(dib, {}, usage, m_canvas.dc().palette,
+                                           m_canvas.budget());
     if (!image.isNull())
         m_canvas.drawImage(QRectF(dest, QSizeF(w, h)), image,
                            dibSourceRect(dib, src.x(), src.y(), srcW, srcH), rop);
@@ -686,7 +692,7 @@ void WmfPlayer::createPatternBrush(quint16 function, ByteReader& r)
         r.skip(4 + 18);
         QByteArray bitmap(header.data(), header.size());
         bitmap.append(r.bytes(r.remaining()));
-        b.pattern = decodeBitmap16(bitmap, Qt::black, Qt::white);
+        b.pattern = decodeBitmap16(bitmap, Qt::black, Qt::white, m_canvas.budget());
         b.monochrome = true;
     } else {
         const quint16 style = r.u16();
@@ -698,12 +704,13 @@ void WmfPlayer::createPatternBrush(quint16 function, ByteReader& r)
         if (dibGeometry(rest).valid()) {
             b.monochrome = style == BS_PATTERN && dibGeometry(rest).bitCount == 1;
             if (b.monochrome)
-                b.pattern = decodeMonoDib(rest, {});
+                b.pattern = decodeMonoDib(rest, {}, m_canvas.budget());
             if (b.pattern.isNull())
-                b.pattern = decodeMetafileDib(
-                    rest, {}, style == BS_PATTERN ? DIB_RGB_COLORS : usage, dc.palette);
+                b.pattern = decodeMetafileDib(rest, {},
+                                              style == BS_PATTERN ? DIB_RGB_COLORS : usage,
+                                              dc.palette, m_canvas.budget());
         } else {
-            b.pattern = decodeBitmap16(rest, Qt::black, Qt::white);
+            b.pattern = decodeBitmap16(rest, Qt::black, Qt::white, m_canvas.budget());
             b.monochrome = true;
         }
     }
@@ -715,7 +722,7 @@ void WmfPlayer::createPatternBrush(quint16 function, ByteReader& r)
 
 } // namespace
 
-std::optional<WmfHeader> readWmfHeader(QByteArrayView data)
+std::optional<WmfHeader> readWmfHeader(QByteArrayView data, CostBudget& budget)
 {
     ByteReader r(data);
     WmfHeader header;
@@ -741,7 +748,7 @@ std::optional<WmfHeader> readWmfHeader(QByteArrayView data)
     if (header.recordsStart > data.size())
         return std::nullopt;
     if (!header.placeable) {
-        std::optional<WmfHeader> standard = standardWmfFrame(data, header.recordsStart);
+        std::optional<WmfHeader> standard = standardWmfFrame(data, header.recordsStart, budget);
         if (!standard)
             return std::nullopt;
         return standard;
@@ -757,7 +764,8 @@ QSizeF wmfExtentHimetric(const WmfHeader& header)
     return {std::abs(header.frame.width()) * scale, std::abs(header.frame.height()) * scale};
 }
 
-std::optional<WmfHeader> standardWmfFrame(QByteArrayView data, qsizetype recordsStart)
+std::optional<WmfHeader> standardWmfFrame(QByteArrayView data, qsizetype recordsStart,
+                                          CostBudget& budget)
 {
     WmfHeader header;
     header.recordsStart = recordsStart;
@@ -786,7 +794,7 @@ std::optional<WmfHeader> standardWmfFrame(QByteArrayView data, qsizetype records
             WmfHeader identity = header;
             identity.frame = QRectF(-32768, -32768, 65536, 65536);
             identity.unitsPerInch = 96;
-            playWmf(data, identity, painter, identity.frame);
+            playWmf(data, identity, painter, identity.frame, budget);
         }
         frame = picture.boundingRect();
     }
@@ -844,7 +852,8 @@ QByteArray embeddedEmf(QByteArrayView data, const WmfHeader& header)
     return emf;
 }
 
-void playWmf(QByteArrayView data, const WmfHeader& header, QPainter& painter, const QRectF& target)
+void playWmf(QByteArrayView data, const WmfHeader& header, QPainter& painter, const QRectF& target,
+             CostBudget& budget)
 {
     const QRectF& frame = header.frame;
     if (frame.width() == 0 || frame.height() == 0 || header.recordsStart > data.size())
@@ -858,7 +867,7 @@ void playWmf(QByteArrayView data, const WmfHeader& header, QPainter& painter, co
     mapping.unitsPerMmX = mapping.unitsPerMmY = header.unitsPerInch / 25.4;
     mapping.scaledTextMode = true;
     try {
-        GdiCanvas canvas(painter, target, mapping);
+        GdiCanvas canvas(painter, target, mapping, budget);
         canvas.setMapMode(MM_ANISOTROPIC);
         canvas.setWindowOrg(frame.topLeft());
         canvas.setWindowExt(QPointF(frame.width(), frame.height()));

@@ -39,6 +39,10 @@ private Q_SLOTS:
     void vectorPictureSizes();
     void rasterTwipsFollowTheScreen();
     void paintExposedDrawsOnlyThePicture();
+    void vectorRenderingStartsFromTheBackground_data();
+    void vectorRenderingStartsFromTheBackground();
+    void vectorRepaintsReuseOnePlay_data();
+    void vectorRepaintsReuseOnePlay();
 
 private:
     QTemporaryDir m_dir;
@@ -422,23 +426,125 @@ void TestPictureLoader::refusesPipesWithoutBlocking()
 
 namespace {
 
-class FakeVector final : public VectorGraphic {
+// A vector picture that counts its plays: red, with a blue square of a tenth of its width in
+// its top-left corner.
+class CountingVector final : public VectorGraphic {
 public:
-    explicit FakeVector(QSizeF extent)
+    explicit CountingVector(QSizeF extent)
         : m_extent(extent)
     {
     }
     QSizeF extentHimetric() const override { return m_extent; }
     void play(QPainter& painter, const QRectF& target) const override
     {
+        ++plays;
         painter.fillRect(target, Qt::red);
+        const double side = target.width() / 10;
+        painter.fillRect(QRectF(target.topLeft(), QSizeF(side, side)), Qt::blue);
     }
+    mutable int plays = 0;
 
 private:
     QSizeF m_extent;
 };
 
+/// A picture that inverts what lies under its left half, as a metafile's DSTINVERT or an R2_NOT
+/// pen does.
+class InvertingVector final : public VectorGraphic {
+public:
+    QSizeF extentHimetric() const override { return QSizeF(40, 20) * (2540.0 / 96); }
+    void play(QPainter& painter, const QRectF& target) const override
+    {
+        painter.setCompositionMode(QPainter::RasterOp_NotDestination);
+        painter.fillRect(QRectF(target.topLeft(), QSizeF(target.width() / 2, target.height())),
+                         Qt::black);
+    }
+};
+
 } // namespace
+
+void TestPictureLoader::vectorRenderingStartsFromTheBackground_data()
+{
+    QTest::addColumn<QColor>("background");
+    QTest::newRow("the viewer's grey") << QColor(0xc0, 0xc0, 0xc0);
+    QTest::newRow("white") << QColor(Qt::white);
+    QTest::newRow("dark blue") << QColor(0, 0, 0x80);
+}
+
+void TestPictureLoader::vectorRenderingStartsFromTheBackground()
+{
+    QFETCH(QColor, background);
+    const Picture picture(std::make_shared<InvertingVector>());
+    // Played straight onto the device...
+    QImage direct(40, 20, QImage::Format_RGB32);
+    direct.fill(background);
+    {
+        QPainter painter(&direct);
+        picture.paint(painter, QRectF(0, 0, 40, 20));
+    }
+    // ...and through the kept rendering, twice, show the same pixels.
+    for (int repaint = 0; repaint < 2; ++repaint) {
+        QImage shown(40, 20, QImage::Format_RGB32);
+        shown.fill(background);
+        {
+            QPainter painter(&shown);
+            picture.paintExposed(painter, shown.rect(), background);
+        }
+        QCOMPARE(shown.pixel(5, 10), direct.pixel(5, 10));
+        QCOMPARE(shown.pixel(35, 10), background.rgb());
+    }
+    const QRgb inverted = background.rgb() ^ 0x00ffffff;
+    QCOMPARE(direct.pixel(5, 10) & 0x00ffffff, inverted & 0x00ffffff);
+}
+
+void TestPictureLoader::vectorRepaintsReuseOnePlay_data()
+{
+    QTest::addColumn<QSize>("pixels");  // the picture's own size at 96 dpi
+    QTest::addColumn<QRect>("exposed"); // what each repaint exposes
+    QTest::addColumn<int>("plays");     // plays for five repaints at one ratio, then one at 2
+    QTest::newRow("small, whole") << QSize(200, 100) << QRect(0, 0, 200, 100) << 2;
+    QTest::newRow("small, a part") << QSize(200, 100) << QRect(10, 10, 30, 30) << 2;
+    // Larger than one rendering: only the tiles exposed are played, each once.
+    QTest::newRow("large, one tile") << QSize(6000, 4000) << QRect(100, 100, 50, 50) << 2;
+    QTest::newRow("large, across four tiles")
+        << QSize(6000, 4000) << QRect(1000, 1000, 100, 100) << 4 + 1;
+}
+
+void TestPictureLoader::vectorRepaintsReuseOnePlay()
+{
+    QFETCH(QSize, pixels);
+    QFETCH(QRect, exposed);
+    QFETCH(int, plays);
+    auto vector = std::make_shared<CountingVector>(QSizeF(pixels) * (2540.0 / 96));
+    const Picture picture(vector);
+    const Picture copy = picture; // copies share the rendering
+    QImage canvas(exposed.right() + 1, exposed.bottom() + 1, QImage::Format_ARGB32);
+    for (int repaint = 0; repaint < 5; ++repaint) {
+        canvas.fill(Qt::white);
+        QPainter painter(&canvas);
+        (repaint % 2 ? copy : picture).paintExposed(painter, exposed);
+    }
+    const int tilesAtOne = vector->plays;
+    QVERIFY(tilesAtOne >= 1);
+    // What the repaints show is the picture: blue in its corner, red elsewhere.
+    const QPoint inside = exposed.center();
+    const bool corner = inside.x() < pixels.width() / 10 && inside.y() < pixels.width() / 10;
+    QCOMPARE(QColor(canvas.pixel(inside)), corner ? QColor(Qt::blue) : QColor(Qt::red));
+    if (exposed.x() > 0)
+        QCOMPARE(QColor(canvas.pixel(0, 0)), QColor(Qt::white));
+
+    // A device of another pixel ratio makes it again, at that ratio.
+    QImage sharp(canvas.size() * 2, QImage::Format_ARGB32);
+    sharp.setDevicePixelRatio(2);
+    sharp.fill(Qt::white);
+    {
+        QPainter painter(&sharp);
+        picture.paintExposed(painter, QRect(exposed.topLeft(), QSize(1, 1)));
+    }
+    QCOMPARE(vector->plays, plays);
+    QCOMPARE(QColor(sharp.pixel(exposed.topLeft() * 2)),
+             exposed.x() < pixels.width() / 10 ? QColor(Qt::blue) : QColor(Qt::red));
+}
 
 void TestPictureLoader::vectorPictureSizes_data()
 {
@@ -463,7 +569,7 @@ void TestPictureLoader::vectorPictureSizes()
     QFETCH(double, dpi);
     QFETCH(QSize, pixels);
     QFETCH(QSizeF, twips);
-    const Picture picture(std::make_shared<FakeVector>(himetric));
+    const Picture picture(std::make_shared<CountingVector>(himetric));
     QCOMPARE(picture.kind(), Picture::Kind::Vector);
     QCOMPARE(picture.pixelSize(dpi, dpi), pixels);
     const QSizeF own = picture.sizeTwips(dpi, dpi); // a vector's own size ignores the screen
