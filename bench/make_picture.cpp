@@ -1,3 +1,5 @@
+// make-picture icc-p3: writes a Display P3 ICC profile (DCI-P3 primaries, D65 white, the sRGB
+// tone curve) to standard output, to tag a picture with.
 // make-picture FORMAT WIDTH HEIGHT: writes a photo-like test picture to standard output, with
 // a solid marker block of an unusual colour at its top-left corner and a second one at its
 // centre (for viewers that centre a picture larger than their window). FORMAT is "ppm" (binary
@@ -6,6 +8,8 @@
 // as one of a real photo; it is a pure function of the pixel's position, so every run writes
 // the same bytes. No pixel outside the marker comes near the marker's colour.
 #include "marker.h"
+
+#include "platform/raster/colour_profile.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -158,12 +162,21 @@ bool writeBmp(const Scene& scene)
     return true;
 }
 
+bool writeDisplayP3()
+{
+    const QByteArray icc = platform::raster::displayP3Icc();
+    return !icc.isEmpty() && writeAll(icc.constData(), std::size_t(icc.size()));
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
+    if (argc == 2 && std::strcmp(argv[1], "icc-p3") == 0)
+        return writeDisplayP3() && std::fflush(stdout) == 0 ? 0 : 1;
     if (argc != 4) {
-        std::fprintf(stderr, "usage: make-picture ppm|bmp WIDTH HEIGHT >OUT\n");
+        std::fprintf(
+            stderr, "usage: make-picture ppm|bmp WIDTH HEIGHT >OUT, or make-picture icc-p3 >OUT\n");
         return 2;
     }
     const std::string format = argv[1];

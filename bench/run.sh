@@ -67,6 +67,7 @@ printf 'machine\t%s\t%s\n' "$(nproc)" "$(cut -d' ' -f1-3 /proc/loadavg)" >>"$res
 # make_picture ID LABEL FORMAT WIDTH HEIGHT: FORMAT jpeg or bmp; remade when the generator
 # is newer than the cached file.
 screen_pictures=()
+render_pictures=()
 make_picture() {
     local id=$1 label=$2 format=$3 width=$4 height=$5 file
     file="$pictures/$id.$([ "$format" = jpeg ] && echo jpg || echo bmp)"
@@ -84,11 +85,60 @@ make_picture() {
     printf 'picture\t%s\t%s\t%s\t%s\t%s\t%s\n' "$id" "$label" "$width" "$height" "$file" \
         "$(stat -c %s "$file")" >>"$results"
     screen_pictures+=("$id:$file")
+    render_pictures+=("$id:$file")
 }
 make_picture small "320x200 JPEG" jpeg 320 200
 make_picture jpeg24 "24 MP JPEG" jpeg 6000 4000
 make_picture bmp24 "24 MP BMP" bmp 6000 4000
 make_picture jpeg108 "108 MP JPEG" jpeg 12000 9000
+
+# derive_picture ID LABEL FROM KIND: a twin of the JPEG picture FROM, measured against the
+# floor on FROM itself: "turned" (stored a quarter turn anticlockwise with EXIF orientation 6,
+# so that it shows as FROM does, its marker at the shown top-left), "progressive" (the same
+# coefficients in progressive scans), "p3" (tagged with a Display P3 profile; also measured
+# against pavex on FROM). The floor and feh run on the progressive twin only.
+declare -A pavex_only=()
+derive_picture() {
+    local id=$1 label=$2 from=$3 kind=$4 file="$pictures/$1.jpg" source="$pictures/$3.jpg"
+    if [ ! -s "$file" ] || [ "$source" -nt "$file" ] || [ "$maker" -nt "$file" ] \
+        || [ "$here/tag_jpeg.py" -nt "$file" ]; then
+        echo "bench: making $label ($file)" >&2
+        case $kind in
+        turned)
+            jpegtran -rotate 270 -trim "$source" >"$file.raw" \
+                && python3 "$here/tag_jpeg.py" orientation 6 "$file.raw" "$file.tmp"
+            ;;
+        progressive) jpegtran -progressive "$source" >"$file.tmp" ;;
+        p3)
+            # FROM's colours in Display P3 (so that it shows as FROM does, its marker
+            # included), coded as FROM is, then tagged.
+            "$maker" icc-p3 >"$file.icc" \
+                && jpgicc -o"$file.icc" -q100 "$source" "$file.p3.jpg" >/dev/null \
+                && djpeg "$file.p3.jpg" | cjpeg -quality 90 -sample 2x2 >"$file.raw" \
+                && python3 "$here/tag_jpeg.py" icc "$file.icc" "$file.raw" "$file.tmp"
+            ;;
+        esac || harness_failure "cannot make $file"
+        rm -f "$file.raw" "$file.icc" "$file.p3.jpg"
+        mv "$file.tmp" "$file"
+    fi
+    local size untagged=""
+    size=$(grep -P "^picture\t$from\t" "$results" | cut -f4,5)
+    [ "$kind" = p3 ] && untagged=$from
+    # The floor and feh neither turn a picture nor convert its colours: their marker would
+    # never show.
+    [ "$kind" = progressive ] || pavex_only[$id]=1
+    printf 'picture\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$id" "$label" "$size" "$file" \
+        "$(stat -c %s "$file")" "$from" "$untagged" >>"$results"
+    screen_pictures+=("$id:$file")
+}
+for tool in jpegtran djpeg jpgicc; do
+    command -v "$tool" >/dev/null || harness_failure "$tool is missing: run scripts/install-deps.sh"
+done
+derive_picture turned24 "24 MP turned" jpeg24 turned
+derive_picture turned108 "108 MP turned" jpeg108 turned
+derive_picture prog24 "24 MP progr." jpeg24 progressive
+derive_picture prog108 "108 MP progr." jpeg108 progressive
+derive_picture p3jpeg24 "24 MP P3" jpeg24 p3
 
 # The largest EMF and WMF of the corpus, for the play time.
 metafiles=()
@@ -193,14 +243,16 @@ for (( round=1; round<=rounds; round++ )); do
         # Each round starts with another program, so that none always runs after the same one.
         n=${#programs[@]}
         for (( k=0; k<n; k++ )); do
-            screen_run "${programs[(k + round) % n]}" "$id" "$file" "$round"
+            program=${programs[(k + round) % n]}
+            [ "$program" = pavex ] || [ -z "${pavex_only[$id]:-}" ] || continue
+            screen_run "$program" "$id" "$file" "$round"
         done
     done
 done
 
 echo "bench: $render_rounds rounds of pavex-render and floor --decode-only" >&2
 for (( round=1; round<=render_rounds; round++ )); do
-    for entry in "${screen_pictures[@]}"; do
+    for entry in "${render_pictures[@]}"; do
         id=${entry%%:*} file=${entry#*:}
         if (( round % 2 )); then
             offline_run floor-decode "$id" "$file" "$round"

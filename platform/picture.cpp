@@ -59,13 +59,27 @@ const QImage& Picture::image() const
 
 bool Picture::isComplete() const
 {
-    return rowsReady() >= pixels().height();
+    return !m_pending || m_pending->complete();
+}
+
+int Picture::refinedRows() const
+{
+    return m_pending ? qMin(m_pending->refinedRows(), pixels().height()) : 0;
 }
 
 int Picture::rowsReady() const
 {
     const int height = pixels().height();
     return m_pending ? qMin(m_pending->rowsReady(), height) : height;
+}
+
+QRegion Picture::readyRegion() const
+{
+    if (m_kind != Kind::Raster)
+        return {};
+    if (!m_pending || isComplete())
+        return QRect(QPoint(0, 0), pixels().size());
+    return m_pending->readyRegion() & QRect(QPoint(0, 0), pixels().size());
 }
 
 bool Picture::decodeMore(int rows) const
@@ -136,8 +150,7 @@ void Picture::paint(QPainter& painter, const QRectF& target) const
 void Picture::paintExposed(QPainter& painter, const QRect& exposed, const QColor& background) const
 {
     if (m_kind == Kind::Raster) {
-        const QRect part = exposed & QRect(0, 0, pixels().width(), rowsReady());
-        if (!part.isEmpty())
+        for (const QRect& part : readyRegion() & exposed)
             painter.drawImage(part.topLeft(), pixels(), part);
         return;
     }

@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QImage>
 #include <QRectF>
+#include <QRegion>
 #include <QSize>
 #include <QSizeF>
 
@@ -28,8 +29,9 @@ public:
 };
 
 /// The rest of a raster picture's decoding, done on demand. It owns the picture's pixels, which
-/// have their final size and format from the start and which it alone writes, row by row from
-/// the top down; the rows from rowsReady() down hold no pixels yet and must not be read.
+/// have their final size and format from the start and which it alone writes, most often row
+/// by row from the top down; pixels outside readyRegion() hold nothing yet and must not be
+/// read.
 class PendingRows {
 public:
     PendingRows() = default;
@@ -42,6 +44,17 @@ public:
 
     /// Rows from the top that hold their pixels.
     virtual int rowsReady() const = 0;
+
+    /// The pixels that hold their pixels: the rows from the top unless the decoder writes in
+    /// another order.
+    virtual QRegion readyRegion() const { return QRect(0, 0, m_image.width(), rowsReady()); }
+
+    /// Rows from the top whose pixels a finer pass has drawn again since they were first
+    /// ready (a progressive picture refines a coarse first pass); 0 for a single pass.
+    virtual int refinedRows() const { return 0; }
+
+    /// True once every pixel holds its final value.
+    virtual bool complete() const { return rowsReady() >= m_image.height(); }
 
     /// Decodes about `rows` more rows into image(); returns false once every row is there.
     /// Data that turn out damaged end the decoding: the rows they leave out are filled.
@@ -91,6 +104,11 @@ public:
     bool isComplete() const;
     /// Rows from the top that hold their pixels (all of them when complete).
     int rowsReady() const;
+    /// The pixels that hold their pixels (the whole picture when complete; empty when empty).
+    QRegion readyRegion() const;
+    /// Rows from the top that a finer pass has drawn again while the picture was still being
+    /// decoded (see PendingRows::refinedRows()).
+    int refinedRows() const;
     /// Decodes about `rows` more rows of a raster picture that is not complete yet; returns
     /// true while rows remain.
     bool decodeMore(int rows) const;
@@ -110,7 +128,7 @@ public:
 
     /// Draws the picture at its own pixel size with its top-left corner at (0, 0), touching
     /// only the `exposed` part (repaints of a large picture). Of a raster picture still being
-    /// decoded it draws the rows that are ready, and decodes no more. A vector picture is
+    /// decoded it draws the pixels that are ready, and decodes no more. A vector picture is
     /// played once into pixels of the device's resolution (by tiles where it is large) that
     /// later calls, for this picture and its copies, reuse while the size and the device's
     /// pixel ratio stay. That rendering starts from `background`, the colour the caller has

@@ -7,6 +7,7 @@ packages=(
     # build
     cmake make g++ ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-translations-l10n libcups2-dev libjpeg-dev zlib1g-dev
+    liblcms2-dev
     libx11-dev libxdamage-dev
     # fonts: Japanese faces for the interface and the printed header, metric-compatible
     # Latin faces and a symbol face for metafiles
@@ -29,6 +30,8 @@ packages=(
     python3 python3-numpy python3-pil
     # benchmarks
     feh libjpeg-turbo-progs valgrind
+    # colour tests and the benchmark: LittleCMS's own JPEG converter
+    liblcms2-utils
 )
 
 missing=()

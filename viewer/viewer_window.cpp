@@ -78,13 +78,17 @@ void PictureBox::continueDecoding()
     constexpr int SliceMilliseconds = 15;
     constexpr int RowsPerStep = 32;
     m_decodingScheduled = false;
-    const int before = m_picture.rowsReady();
+    const QRegion before = m_picture.readyRegion();
+    const int refinedBefore = m_picture.refinedRows();
     QElapsedTimer slice;
     slice.start();
     bool more = true;
     while (more && slice.elapsed() < SliceMilliseconds)
         more = m_picture.decodeMore(RowsPerStep);
-    update(0, before, width(), m_picture.rowsReady() - before);
+    update(m_picture.readyRegion() - before);
+    const int refined = m_picture.refinedRows();
+    if (refined > refinedBefore)
+        update(0, refinedBefore, width(), refined - refinedBefore);
     if (more) {
         m_decodingScheduled = true;
         QTimer::singleShot(0, this, &PictureBox::continueDecoding);

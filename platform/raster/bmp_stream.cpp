@@ -1,6 +1,7 @@
 #include "bmp_stream.h"
 
 #include "../errors.h"
+#include "colour_profile.h"
 #include "dib.h"
 #include "pixel_budget.h"
 
@@ -31,8 +32,11 @@ public:
             raise(PathFileAccessError);
         const std::optional<PlainBitmap> layout = plainBitmap(m_file.read(HeadBytes),
                                                               m_file.size());
-        if (layout)
+        if (layout) {
             m_layout = *layout;
+            if (layout->profileSize > 0 && m_file.seek(layout->profileOffset))
+                m_profile = ColourProfile::fromIcc(m_file.read(layout->profileSize));
+        }
         return layout;
     }
 
@@ -76,6 +80,8 @@ private:
             for (int x = 0; x < m_layout.width; ++x)
                 out[x] |= AlphaBits; // the fourth byte is not alpha in a plain bitmap
         }
+        if (m_profile)
+            m_profile->convert(out, m_layout.width);
         return true;
     }
 
@@ -88,6 +94,7 @@ private:
 
     QFile m_file;
     PlainBitmap m_layout;
+    std::unique_ptr<ColourProfile> m_profile;
     int m_ready = 0;
 };
 

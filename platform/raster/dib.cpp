@@ -4,6 +4,7 @@
 #include "../checked_size.h"
 #include "../cost_budget.h"
 #include "../errors.h"
+#include "colour_profile.h"
 #include "pixel_budget.h"
 #include "qt_decoder.h"
 
@@ -25,6 +26,9 @@ constexpr quint32 BITMAPV2INFOHEADER_SIZE = 52; // adds the red, green and blue 
 constexpr quint32 BITMAPV3INFOHEADER_SIZE = 56; // adds the alpha mask
 constexpr quint32 OS2_HEADER_SIZE = 64;         // BITMAPCOREHEADER2 in full
 constexpr quint32 BITMAPV5HEADER_SIZE = 124;
+
+// bV5CSType of a header whose ICC profile follows in the file [MS-WMF 2.1.1.14], "MBED".
+constexpr quint32 PROFILE_EMBEDDED = 0x4D424544;
 
 // OS/2 2.x gives 3 and 4 meanings of its own.
 constexpr quint32 BCA_RLE24 = 4;
@@ -64,7 +68,19 @@ struct Header {
     quint32 colorsUsed = 0;
     std::array<quint32, 4> masks{}; // red, green, blue, alpha
     bool masksInHeader = false;
+    qint64 profileOffset = 0; // of an embedded ICC profile, from the header's start
+    qint64 profileSize = 0;
 };
+
+// The embedded ICC profile that `h`, read from the start of `info`, points to; empty when
+// there is none or it does not lie inside.
+QByteArrayView embeddedProfile(const Header& h, QByteArrayView info)
+{
+    if (h.profileSize <= 0 || h.profileOffset < h.size || h.profileOffset > info.size()
+        || h.profileSize > info.size() - h.profileOffset)
+        return {};
+    return info.sliced(h.profileOffset, h.profileSize);
+}
 
 using Palette = std::array<QRgb, 256>;
 using Row = std::span<const uchar>;
@@ -164,6 +180,18 @@ Header readHeader(ByteReader& r, Layout layout)
             h.masks[2] = field();
             if (h.size >= BITMAPV3INFOHEADER_SIZE)
                 h.masks[3] = field();
+        }
+        if (h.size == BITMAPV5HEADER_SIZE) {
+            // bV5CSType, the endpoints and gammas, bV5Intent, then where the profile lies
+            // from the header's start [MS-WMF 2.2.2.5].
+            const quint32 csType = field();
+            fields.skip(36 + 12 + 4);
+            const quint32 profileData = field();
+            const quint32 profileSize = field();
+            if (csType == PROFILE_EMBEDDED) {
+                h.profileOffset = profileData;
+                h.profileSize = profileSize;
+            }
         }
     } else {
         raise(InvalidPicture);
@@ -546,6 +574,9 @@ QSize claimedSize(const Header& h)
     return {int(qMin(h.width, Largest)), int(qMin(h.height, Largest))};
 }
 
+Decoded decodePixels(const Header& h, const Palette& palette, const std::array<quint32, 4>& masks,
+                     QByteArrayView bits, Layout layout, qint64 sourceBytes, CostBudget& budget);
+
 Decoded decode(QByteArrayView info, Layout layout, CostBudget& budget,
                QByteArrayView separateBits = {}, qint64 bitsOffset = -1)
 {
@@ -561,7 +592,12 @@ Decoded decode(QByteArrayView info, Layout layout, CostBudget& budget,
     const qint64 tableStart = r.position();
     QByteArrayView table;
     QByteArrayView bits;
-    if (layout == Layout::File && bitsOffset >= tableStart && bitsOffset < info.size()) {
+    // An offset that points into the headers, or into a colour table that the file holds
+    // whole, is a writer's mistake: the pixels follow the table, as other readers take them.
+    const qint64 tableEnd = tableStart + declared * entrySize;
+    const bool intoTable = bitsOffset < tableEnd && tableEnd < info.size();
+    if (layout == Layout::File && bitsOffset >= tableStart && !intoTable
+        && bitsOffset < info.size()) {
         table = info.sliced(tableStart, bitsOffset - tableStart);
         bits = info.sliced(bitsOffset);
     } else if (layout == Layout::Separate) {
@@ -577,7 +613,15 @@ Decoded decode(QByteArrayView info, Layout layout, CostBudget& budget,
     }
     const Palette palette = readPalette(table, entrySize, declared);
     const qint64 sourceBytes = info.size() + separateBits.size();
+    Decoded out = decodePixels(h, palette, masks, bits, layout, sourceBytes, budget);
+    if (const auto profile = ColourProfile::fromIcc(embeddedProfile(h, info)))
+        profile->convert(out.image);
+    return out;
+}
 
+Decoded decodePixels(const Header& h, const Palette& palette, const std::array<quint32, 4>& masks,
+                     QByteArrayView bits, Layout layout, qint64 sourceBytes, CostBudget& budget)
+{
     switch (h.coding) {
     case Coding::Rgb:
     case Coding::Bitfields: {
@@ -594,9 +638,9 @@ Decoded decode(QByteArrayView info, Layout layout, CostBudget& budget,
     case Coding::Rle24:
         return decodeRle(h, palette, bits, sourceBytes, budget);
     case Coding::Jpeg:
-        return {decodeWithQt(bits, "jpeg", budget, false, claimedSize(h))};
+        return {decodeWithQt(bits, "jpeg", budget, claimedSize(h))};
     case Coding::Png:
-        return {decodeWithQt(bits, "png", budget, false, claimedSize(h))};
+        return {decodeWithQt(bits, "png", budget, claimedSize(h))};
     }
     raise(InvalidPicture);
 }
@@ -654,7 +698,13 @@ std::optional<PlainBitmap> plainBitmap(QByteArrayView head, qint64 fileSize)
     if (offBits < BitmapFileHeaderSize + r.position() || !rowsEnd || *rowsEnd > fileSize - offBits)
         return std::nullopt;
     checkPictureSize(h.width, h.height, fileSize);
-    return PlainBitmap{int(h.width), int(h.height), h.topDown, h.bitCount, offBits, stride};
+    PlainBitmap plain{int(h.width), int(h.height), h.topDown, h.bitCount, offBits, stride};
+    if (h.profileSize > 0 && h.profileOffset >= h.size
+        && h.profileOffset + h.profileSize <= fileSize - BitmapFileHeaderSize) {
+        plain.profileOffset = BitmapFileHeaderSize + h.profileOffset;
+        plain.profileSize = h.profileSize;
+    }
+    return plain;
 }
 
 QImage decodeDib(QByteArrayView info, QByteArrayView bits)

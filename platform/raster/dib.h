@@ -36,7 +36,8 @@ QImage decodeBmp(QByteArrayView file);
 /// the header (OS/2 1.x/2.x, BITMAPINFOHEADER, V2 to V5) with its masks and colour table;
 /// `bits` the pixel data. With `bits` empty, the pixel data follow the colour table inside
 /// `info`. Every depth from 1 to 32 bits, BI_RGB, BI_BITFIELDS, BI_ALPHABITFIELDS, RLE4,
-/// RLE8, OS/2 RLE24, and embedded JPEG or PNG. The result is Format_RGB32 when every pixel is
+/// RLE8, OS/2 RLE24, and embedded JPEG or PNG. A V5 header's embedded ICC profile converts
+/// the pixels to sRGB. The result is Format_RGB32 when every pixel is
 /// opaque, Format_ARGB32 when the bitmap has an alpha channel, Format_ARGB32_Premultiplied
 /// otherwise: pixels that RLE skips or truncated data leave out are transparent (0).
 /// Raises InvalidPicture when the bytes are not a readable bitmap (or hold no pixel data at
@@ -66,6 +67,9 @@ struct PlainBitmap {
     int bitCount = 0;  ///< 24 or 32
     qint64 offset = 0; ///< of the first stored row, from the start of the file
     qint64 stride = 0; ///< bytes from one stored row to the next
+    /// Where an embedded ICC profile lies in the file (a V5 header's), size 0 without one.
+    qint64 profileOffset = 0;
+    qint64 profileSize = 0;
 };
 
 /// The layout of a BMP file whose first bytes are `head` (at least its headers) and whose

@@ -6,6 +6,9 @@
 #include "pixel_budget.h"
 #include "qt_decoder.h"
 
+#include <QPainter>
+#include <QRect>
+#include <QRegion>
 #include <QSize>
 
 #include <optional>
@@ -21,9 +24,15 @@ constexpr quint8 GlobalColorTableFlag = 0x80;
 constexpr quint8 ColorTableSizeMask = 0x07;
 constexpr qint64 HeaderSize = 6; // "GIF87a" or "GIF89a"
 
-// The logical screen when the file's first image descriptor has no pixels; nothing when the
-// first image has pixels, or the structure breaks before one.
-std::optional<QSize> screenOfEmptyFirstFrame(QByteArrayView file)
+// The logical screen and where the first image stands on it.
+struct FirstFrame {
+    QSize screen;
+    QRect frame;
+};
+
+// The logical screen and the first image descriptor's rectangle; nothing when the structure
+// breaks before one.
+std::optional<FirstFrame> firstFrame(QByteArrayView file)
 {
     ByteReader r(file);
     r.skip(HeaderSize);
@@ -41,17 +50,27 @@ std::optional<QSize> screenOfEmptyFirstFrame(QByteArrayView file)
             for (quint8 size = r.u8(); size != 0 && !r.failed(); size = r.u8())
                 r.skip(size);
         } else if (introducer == ImageSeparator) {
-            r.skip(4); // left, top
+            const int left = r.u16();
+            const int top = r.u16();
             const int frameWidth = r.u16();
             const int frameHeight = r.u16();
-            if (r.failed() || (frameWidth > 0 && frameHeight > 0))
+            if (r.failed())
                 return std::nullopt;
-            return QSize(width, height);
+            return FirstFrame{QSize(width, height), QRect(left, top, frameWidth, frameHeight)};
         } else {
             return std::nullopt; // the trailer, or damage
         }
     }
     return std::nullopt;
+}
+
+// An empty, transparent logical screen.
+QImage emptyScreen(CostBudget& budget, QSize screen, qint64 fileSize)
+{
+    QImage image = allocatePicture(budget, screen.width(), screen.height(),
+                                   QImage::Format_ARGB32_Premultiplied, fileSize);
+    image.fill(0);
+    return image;
 }
 
 } // namespace
@@ -70,18 +89,29 @@ QImage decodeGif(QByteArrayView file)
 
 QImage decodeGif(QByteArrayView file, CostBudget& budget)
 {
+    const std::optional<FirstFrame> first = firstFrame(file);
+    QImage image;
     try {
-        return decodeWithQt(file, "gif", budget);
+        image = decodeWithQt(file, "gif", budget);
     } catch (const Error& e) {
         // Qt refuses a first frame without pixels; the screen it stands on is still a picture.
-        const std::optional<QSize> screen = screenOfEmptyFirstFrame(file);
-        if (e.number() != InvalidPicture || !screen)
+        if (e.number() != InvalidPicture || !first || !first->frame.isEmpty())
             throw;
-        QImage image = allocatePicture(budget, screen->width(), screen->height(),
-                                       QImage::Format_ARGB32_Premultiplied, file.size());
-        image.fill(0);
-        return image;
+        return emptyScreen(budget, first->screen, file.size());
     }
+    // Qt puts a first image smaller than the screen at its place on the screen but fills the
+    // rest with the background colour; browsers leave it transparent.
+    if (!first || first->frame.size() == first->screen || image.size() != first->screen)
+        return image;
+    const QRect frame = first->frame & image.rect();
+    if (!image.hasAlphaChannel())
+        image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&image);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.setClipRegion(QRegion(image.rect()) - frame);
+    painter.fillRect(image.rect(), Qt::transparent);
+    painter.end();
+    return image;
 }
 
 } // namespace platform::raster

@@ -7,6 +7,7 @@
 #include "qt_decoder.h"
 
 #include <QBuffer>
+#include <QTransform>
 
 namespace platform::raster {
 
@@ -33,6 +34,28 @@ bool sniffJpeg(ByteReader head)
     return head.u8() == 0xFF && head.u8() == jpeg::SOI && head.u8() == 0xFF;
 }
 
+QImage turnUpright(const QImage& stored, int orientation)
+{
+    switch (orientation) {
+    case 2:
+        return stored.mirrored(true, false);
+    case 3:
+        return stored.mirrored(true, true);
+    case 4:
+        return stored.mirrored(false, true);
+    case 5:
+        return stored.transformed(QTransform().rotate(90)).mirrored(true, false);
+    case 6:
+        return stored.transformed(QTransform().rotate(90));
+    case 7:
+        return stored.transformed(QTransform().rotate(90)).mirrored(false, true);
+    case 8:
+        return stored.transformed(QTransform().rotate(270));
+    default:
+        return stored;
+    }
+}
+
 QImage decodeJpeg(QByteArrayView file)
 {
     CostBudget budget(file.size());
@@ -48,7 +71,12 @@ QImage decodeJpeg(QByteArrayView file, CostBudget& budget)
     if (structure.segments > jpeg::MaxSegments || structure.scans > jpeg::MaxScans)
         raise(InvalidPicture);
     chargeWork(budget, scanWork(budget, structure, file.size()));
-    return decodeWithQt(file, "jpeg", budget, true);
+    const QImage stored = decodeWithQt(file, "jpeg", budget);
+    if (structure.orientation == 1)
+        return stored;
+    // Turning makes a second copy of the pixels for a moment.
+    admitPicture(budget, stored.width(), stored.height(), file.size(), 2);
+    return turnUpright(stored, structure.orientation);
 }
 
 } // namespace platform::raster

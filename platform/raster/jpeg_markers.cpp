@@ -1,5 +1,7 @@
 #include "jpeg_markers.h"
 
+#include "../byte_reader.h"
+
 #include <QByteArray>
 
 #include <algorithm>
@@ -25,13 +27,8 @@ public:
     /// The next byte, or -1 at the end of the file.
     int next()
     {
-        if (m_at == m_end) {
-            const qint64 n = m_device.read(m_buffer.data(), m_buffer.size());
-            if (n <= 0)
-                return -1;
-            m_at = 0;
-            m_end = n;
-        }
+        if (m_at == m_end && !refill())
+            return -1;
         return quint8(m_buffer[m_at++]);
     }
 
@@ -53,6 +50,21 @@ public:
         }
     }
 
+    /// The next `count` bytes; fewer when the file ends first.
+    QByteArray read(qint64 count)
+    {
+        QByteArray out;
+        while (count > 0) {
+            if (m_at == m_end && !refill())
+                break;
+            const qint64 n = qMin(count, m_end - m_at);
+            out.append(m_buffer.constData() + m_at, n);
+            m_at += n;
+            count -= n;
+        }
+        return out;
+    }
+
     /// Skips `count` bytes; false when the file ends first.
     bool skip(qint64 count)
     {
@@ -68,11 +80,31 @@ public:
     }
 
 private:
+    bool refill()
+    {
+        const qint64 n = m_device.read(m_buffer.data(), m_buffer.size());
+        if (n <= 0)
+            return false;
+        m_at = 0;
+        m_end = n;
+        return true;
+    }
+
     QIODevice& m_device;
     QByteArray m_buffer;
     qint64 m_at = 0;
     qint64 m_end = 0;
 };
+
+// TIFF field types [TIFF 6.0 section 2] that hold an integer.
+constexpr quint16 TiffByte = 1;
+constexpr quint16 TiffShort = 3;
+constexpr quint16 TiffLong = 4;
+constexpr quint16 TiffSByte = 6;
+constexpr quint16 TiffSShort = 8;
+constexpr quint16 TiffSLong = 9;
+constexpr quint16 OrientationTag = 0x0112;
+constexpr qint64 IfdEntrySize = 12;
 
 // Reads the first fields.size() bytes of a segment of `length` bytes after its marker into
 // `fields` (as far as it holds them; the rest stay -1) and leaves `in` after the segment;
@@ -91,12 +123,58 @@ bool readSegment(ChunkReader& in, int length, std::span<int> fields)
 
 } // namespace
 
+std::optional<int> exifOrientation(QByteArrayView app1)
+{
+    ByteReader r(app1);
+    if (r.bytes(6) != QByteArrayView("Exif\0\0", 6))
+        return std::nullopt;
+    ByteReader tiff(r.rest());
+    const quint16 order = tiff.u16();
+    const bool big = order == 0x4D4D; // "MM"
+    if (!big && order != 0x4949)      // "II"
+        return 1;
+    auto u16 = [big](ByteReader& b) { return big ? b.u16be() : b.u16(); };
+    auto u32 = [big](ByteReader& b) { return big ? b.u32be() : b.u32(); };
+    if (u16(tiff) != 42)
+        return 1;
+    tiff.seek(u32(tiff));
+    const int entries = u16(tiff);
+    for (int i = 0; i < entries && !tiff.failed(); ++i) {
+        ByteReader entry = tiff.take(IfdEntrySize);
+        if (u16(entry) != OrientationTag)
+            continue;
+        const quint16 type = u16(entry);
+        const quint32 count = u32(entry);
+        // The value sits at the start of the entry's 4-byte value field.
+        qint64 value = 0;
+        switch (type) {
+        case TiffByte:
+        case TiffSByte:
+            value = entry.u8();
+            break;
+        case TiffShort:
+        case TiffSShort:
+            value = u16(entry);
+            break;
+        case TiffLong:
+        case TiffSLong:
+            value = u32(entry);
+            break;
+        default:
+            return 1;
+        }
+        return !entry.failed() && count >= 1 && value >= 1 && value <= 8 ? int(value) : 1;
+    }
+    return 1;
+}
+
 Structure walkSegments(QIODevice& device)
 {
     ChunkReader in(device);
     Structure found;
     if (in.next() != 0xFF || in.next() != SOI)
         return found;
+    bool exifSeen = false;
     bool frame = false;
     bool inScan = false;
     // What the walk gives when it stops: whether the file decodes, with what it counted.
@@ -135,7 +213,17 @@ Structure walkSegments(QIODevice& device)
         std::array<int, 6> fields{};
         const bool counted = marker == SOS || (frameHeader && !frame);
         // Cut short inside a segment: only the scan data before it decode.
-        const bool whole = counted ? readSegment(in, length, fields) : in.skip(length - 2);
+        bool whole = true;
+        if (marker == APP1 && !exifSeen) {
+            const QByteArray payload = in.read(length - 2);
+            if (const std::optional<int> stated = exifOrientation(payload)) {
+                exifSeen = true;
+                found.orientation = *stated;
+            }
+            whole = payload.size() == length - 2;
+        } else {
+            whole = counted ? readSegment(in, length, fields) : in.skip(length - 2);
+        }
         if (marker == SOS) {
             found.scanComponents += qMax(fields[0], 1);
         } else if (counted && fields[5] >= 0) {

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QIODevice>
+
+#include <optional>
 
 namespace platform::raster::jpeg {
 
@@ -35,6 +38,8 @@ struct Structure {
     bool sound = false;
     /// Marker segments counted; the walk stops one beyond MaxSegments.
     int segments = 0;
+    /// The EXIF orientation (1 to 8) of the first APP1 "Exif" segment; 1 without one.
+    int orientation = 1;
     /// Scans (SOS segments) counted; the walk stops, not sound, one beyond MaxScans.
     int scans = 0;
     /// The components of every scan counted, in sum: each is a pass over one component's
@@ -45,6 +50,12 @@ struct Structure {
     int height = 0;
     int components = 0;
 };
+
+/// The EXIF orientation that `app1`, the payload of an APP1 segment, gives in IFD0 of its
+/// TIFF structure: 1 to 8 as stored in any TIFF integer type (BYTE, SHORT, LONG and their
+/// signed kinds) in either byte order; 1 when the tag is missing, damaged or out of range.
+/// Nothing when the segment is not an Exif segment at all.
+std::optional<int> exifOrientation(QByteArrayView app1);
 
 /// Walks the marker segments of the whole file from the device's start, the way libjpeg's
 /// marker reader does: entropy-coded data and stray bytes are stepped over up to the next

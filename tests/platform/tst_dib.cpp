@@ -115,6 +115,8 @@ private Q_SLOTS:
     void refused();
     void packedColourTableBeyondTheData();
     void fileOffsetPointingNowhereFallsBackToTheTable();
+    void fileOffsetInsideHeadersOrTable_data();
+    void fileOffsetInsideHeadersOrTable();
     void embeddedJpeg();
     void overBudgetIsOutOfMemory();
     void hugePictureFromFewBytesIsRefused();
@@ -438,6 +440,45 @@ void TestDib::fileOffsetPointingNowhereFallsBackToTheTable()
     file[11] = char(0xFF);
     const QString difference = testing::pixelDifference(decodeBmp(file),
                                                         testing::argbImage(1, 1, {C1}));
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
+}
+
+void TestDib::fileOffsetInsideHeadersOrTable_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QList<QRgb>>("pixels");
+    // bfOffBits as written: 14 + header + masks + table.
+    auto withOffset = [](const DibFixture& d, quint32 offset) {
+        QByteArray file = d.file();
+        for (int i = 0; i < 4; ++i)
+            file[10 + i] = char(offset >> (8 * i));
+        return file;
+    };
+    const DibFixture indexed = dib(40, 2, 1, 8, 0, {C0, C1, C2, C3}, bytes({2, 3, 0, 0}));
+    QTest::newRow("8-bit, at the file header") << withOffset(indexed, 0) << QList<QRgb>{C2, C3};
+    QTest::newRow("8-bit, at the info header") << withOffset(indexed, 14) << QList<QRgb>{C2, C3};
+    QTest::newRow("8-bit, at the table") << withOffset(indexed, 54) << QList<QRgb>{C2, C3};
+    QTest::newRow("8-bit, inside the table") << withOffset(indexed, 54 + 6) << QList<QRgb>{C2, C3};
+    QTest::newRow("8-bit, at the last entry")
+        << withOffset(indexed, 54 + 12) << QList<QRgb>{C2, C3};
+    QTest::newRow("8-bit, right after the table")
+        << withOffset(indexed, 54 + 16) << QList<QRgb>{C2, C3};
+    const QRgb red = qRgb(255, 0, 0);
+    const QRgb blue = qRgb(0, 0, 255);
+    const DibFixture fields = dib(40, 2, 1, 32, 3, {}, le32({0xFF0000, 0x0000FF}),
+                                  {0xFF0000, 0xFF00, 0xFF});
+    QTest::newRow("bitfields, at the masks")
+        << withOffset(fields, 54 + 4) << QList<QRgb>{red, blue};
+    const DibFixture v5 = dib(124, 2, 1, 24, 0, {}, bytes({0, 0, 255, 255, 0, 0, 0, 0}));
+    QTest::newRow("V5 header, inside it") << withOffset(v5, 14 + 60) << QList<QRgb>{red, blue};
+}
+
+void TestDib::fileOffsetInsideHeadersOrTable()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QList<QRgb>, pixels);
+    const QString difference = testing::pixelDifference(
+        decodeBmp(file), testing::argbImage(int(pixels.size()), 1, pixels));
     QVERIFY2(difference.isEmpty(), qPrintable(difference));
 }
 

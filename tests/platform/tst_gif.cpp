@@ -30,12 +30,32 @@ QByteArray emptyFrameGif(int width, int height, int frameWidth, int frameHeight)
     return out;
 }
 
+// encodeGif()'s file of `frame` (no transparency) with its logical screen made `screen` and
+// its image moved to `offset`.
+QByteArray gifOnScreen(const QImage& frame, QSize screen, QPoint offset)
+{
+    QByteArray out = testing::encodeGif(frame, -1);
+    auto put16 = [&out](qsizetype at, int value) {
+        out[at] = char(value & 0xFF);
+        out[at + 1] = char(value >> 8);
+    };
+    put16(6, screen.width());
+    put16(8, screen.height());
+    const qsizetype descriptor = 6 + 7 + 3 * 256;
+    Q_ASSERT(out[descriptor] == char(0x2C));
+    put16(descriptor + 1, offset.x());
+    put16(descriptor + 3, offset.y());
+    return out;
+}
+
 } // namespace
 
 class TestGif : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void transparentIndexIsTransparent();
+    void firstImageOnTheLogicalScreen_data();
+    void firstImageOnTheLogicalScreen();
     void emptyFirstFrame_data();
     void emptyFirstFrame();
     void damagedFileIsRefused();
@@ -53,6 +73,44 @@ void TestGif::transparentIndexIsTransparent()
         3, 2, {qRgb(255, 0, 0), 0, qRgb(0, 255, 0), qRgb(0, 255, 0), 0, qRgb(255, 0, 0)});
     const QString difference = testing::pixelDifference(decodeGif(testing::encodeGif(indexed, 1)),
                                                         expected);
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
+}
+
+void TestGif::firstImageOnTheLogicalScreen_data()
+{
+    QTest::addColumn<QSize>("screen");
+    QTest::addColumn<QPoint>("offset");
+    QTest::addColumn<QSize>("size"); // the picture's
+    QTest::newRow("as large as the screen") << QSize(3, 2) << QPoint(0, 0) << QSize(3, 2);
+    QTest::newRow("smaller, at the top-left") << QSize(7, 5) << QPoint(0, 0) << QSize(7, 5);
+    QTest::newRow("smaller, at an offset") << QSize(8, 6) << QPoint(4, 3) << QSize(8, 6);
+    QTest::newRow("touching the far corner") << QSize(5, 4) << QPoint(2, 2) << QSize(5, 4);
+    QTest::newRow("reaching beyond the screen: cut at its edge")
+        << QSize(4, 4) << QPoint(2, 3) << QSize(4, 4);
+}
+
+void TestGif::firstImageOnTheLogicalScreen()
+{
+    QFETCH(QSize, screen);
+    QFETCH(QPoint, offset);
+    QFETCH(QSize, size);
+    QImage frame(3, 2, QImage::Format_Indexed8);
+    frame.setColorTable({qRgb(255, 0, 0), qRgb(0, 0, 255), qRgb(0, 255, 0)});
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 3; ++x)
+            frame.setPixel(x, y, uint((x + y) % 3));
+    const QImage image = decodeGif(gifOnScreen(frame, screen, offset));
+    QCOMPARE(image.size(), size);
+    QList<QRgb> expected(qsizetype(size.width()) * size.height(), 0);
+    for (int y = 0; y < 2; ++y) {
+        for (int x = 0; x < 3; ++x) {
+            const QPoint at = offset + QPoint(x, y);
+            if (at.x() < size.width() && at.y() < size.height())
+                expected[at.y() * size.width() + at.x()] = frame.color(frame.pixelIndex(x, y));
+        }
+    }
+    const QString difference = testing::pixelDifference(
+        image, testing::argbImage(size.width(), size.height(), expected));
     QVERIFY2(difference.isEmpty(), qPrintable(difference));
 }
 

@@ -3,15 +3,19 @@
 #include "platform/errors.h"
 #include "platform/picture_loader.h"
 #include "platform/raster/jpeg.h"
+#include "platform/raster/jpeg_markers.h"
 #include "platform/raster/pixel_budget.h"
 #include "support/fixtures.h"
 #include "support/hostile_rasters.h"
 #include "support/raster_fixtures.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <optional>
 
 using namespace platform;
 using namespace platform::raster;
@@ -49,6 +53,45 @@ QByteArray withEmptySegments(const QByteArray& jpeg, int count)
     return jpeg.left(2) + segments + jpeg.mid(2);
 }
 
+// The payload of an Exif APP1 segment whose IFD0 holds `before` other entries and then the
+// orientation tag of TIFF type `type` with `value` in its value field, in either byte order.
+QByteArray exifPayload(bool bigEndian, quint16 type, quint32 value, int before = 0)
+{
+    QByteArray tiff;
+    auto put = [&](quint32 v, int bytes) {
+        for (int i = 0; i < bytes; ++i) {
+            const int shift = bigEndian ? 8 * (bytes - 1 - i) : 8 * i;
+            tiff.append(char((v >> shift) & 0xFF));
+        }
+    };
+    tiff += bigEndian ? "MM" : "II";
+    put(42, 2);
+    put(8, 4);
+    put(quint32(before + 1), 2);
+    for (int i = 0; i < before; ++i) { // ImageWidth, LONG
+        put(0x0100, 2);
+        put(4, 2);
+        put(1, 4);
+        put(0x0112, 4); // the orientation tag's number as a value: must not be taken
+    }
+    put(0x0112, 2);
+    put(type, 2);
+    put(1, 4);
+    // The value is left-justified in the 4-byte field.
+    const int width = type == 1 || type == 6 ? 1 : type == 3 || type == 8 ? 2 : 4;
+    put(value, width);
+    put(0, 4 - width);
+    put(0, 4); // no next IFD
+    return QByteArray("Exif\0\0", 6) + tiff;
+}
+
+QByteArray segment(int marker, const QByteArray& payload)
+{
+    const int length = int(payload.size()) + 2;
+    return QByteArray(1, char(0xFF)) + char(marker) + char(length >> 8) + char(length & 0xFF)
+        + payload;
+}
+
 QByteArray plainJpeg(int width, int height)
 {
     QImage image(width, height, QImage::Format_RGB32);
@@ -61,6 +104,10 @@ QByteArray plainJpeg(int width, int height)
 class TestJpeg : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void orientationAsCamerasWriteIt_data();
+    void orientationAsCamerasWriteIt();
+    void firstExifSegmentWherever_data();
+    void firstExifSegmentWherever();
     void upright_data();
     void upright();
     void overBudgetIsRefusedBeforeDecoding();
@@ -71,6 +118,78 @@ private Q_SLOTS:
     void scanFlood();
     void beyondQtsOwnCap();
 };
+
+void TestJpeg::orientationAsCamerasWriteIt_data()
+{
+    QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<int>("orientation"); // 0: not an Exif segment
+    QTest::newRow("SHORT, little-endian") << exifPayload(false, 3, 6) << 6;
+    QTest::newRow("SHORT, big-endian") << exifPayload(true, 3, 8) << 8;
+    QTest::newRow("LONG, little-endian") << exifPayload(false, 4, 6) << 6;
+    QTest::newRow("LONG, big-endian") << exifPayload(true, 4, 3) << 3;
+    QTest::newRow("SLONG, little-endian") << exifPayload(false, 9, 8) << 8;
+    QTest::newRow("SLONG, big-endian") << exifPayload(true, 9, 6) << 6;
+    QTest::newRow("SSHORT, big-endian") << exifPayload(true, 8, 5) << 5;
+    QTest::newRow("BYTE") << exifPayload(false, 1, 7) << 7;
+    QTest::newRow("after other entries") << exifPayload(true, 3, 2, 5) << 2;
+    QTest::newRow("value 0") << exifPayload(false, 3, 0) << 1;
+    QTest::newRow("value 9") << exifPayload(true, 4, 9) << 1;
+    QTest::newRow("SLONG -6") << exifPayload(false, 9, quint32(-6)) << 1;
+    QTest::newRow("LONG with 6 in the high half") << exifPayload(false, 4, 6u << 16) << 1;
+    QTest::newRow("RATIONAL") << exifPayload(false, 5, 6) << 1;
+    QTest::newRow("ASCII") << exifPayload(false, 2, '6') << 1;
+    QByteArray cut = exifPayload(false, 3, 6);
+    cut.chop(8);
+    QTest::newRow("entry cut short") << cut << 1;
+    QByteArray badOrder = exifPayload(false, 3, 6);
+    badOrder[6] = 'X';
+    QTest::newRow("unknown byte order") << badOrder << 1;
+    QByteArray farIfd = exifPayload(false, 3, 6);
+    farIfd[10] = char(0x70);
+    QTest::newRow("IFD0 beyond the segment") << farIfd << 1;
+    QTest::newRow("XMP, not Exif") << QByteArray("http://ns.adobe.com/xap/1.0/\0<x/>", 33) << 0;
+}
+
+void TestJpeg::orientationAsCamerasWriteIt()
+{
+    QFETCH(QByteArray, payload);
+    QFETCH(int, orientation);
+    QCOMPARE(jpeg::exifOrientation(payload).value_or(0), orientation);
+}
+
+void TestJpeg::firstExifSegmentWherever_data()
+{
+    QTest::addColumn<QList<QByteArray>>("segments"); // after SOI, before the picture's own
+    QTest::addColumn<int>("orientation");
+    const QByteArray six = segment(0xE1, exifPayload(false, 9, 6));
+    const QByteArray eight = segment(0xE1, exifPayload(true, 3, 8));
+    const QByteArray jfif = segment(0xE0, QByteArray("JFIF\0\1\1\0\0\1\0\1\0\0", 14));
+    const QByteArray xmp = segment(0xE1, QByteArray("http://ns.adobe.com/xap/1.0/\0<x/>", 33));
+    QTest::newRow("first") << QList<QByteArray>{six} << 6;
+    QTest::newRow("after JFIF") << QList<QByteArray>{jfif, six} << 6;
+    QTest::newRow("after an XMP APP1") << QList<QByteArray>{xmp, eight} << 8;
+    QTest::newRow("only the first Exif counts") << QList<QByteArray>{eight, six} << 8;
+    QTest::newRow("none") << QList<QByteArray>{jfif, xmp} << 1;
+}
+
+void TestJpeg::firstExifSegmentWherever()
+{
+    QFETCH(QList<QByteArray>, segments);
+    QFETCH(int, orientation);
+    const QByteArray plain = testing::encodeWithQt(quadrants(), "jpeg", 95);
+    QByteArray file = plain.left(2);
+    for (const QByteArray& s : segments)
+        file += s;
+    file += plain.mid(2);
+    QBuffer buffer(&file);
+    buffer.open(QIODevice::ReadOnly);
+    const jpeg::Structure structure = jpeg::walkSegments(buffer);
+    QVERIFY(structure.sound);
+    QCOMPARE(structure.orientation, orientation);
+    // The decoder turns by it: quadrants() is wide, turned by 5 to 8 tall.
+    const QImage image = decodeJpeg(file);
+    QCOMPARE(image.width() < image.height(), orientation >= 5);
+}
 
 void TestJpeg::upright_data()
 {

@@ -8,6 +8,8 @@
 #include "support/fixtures.h"
 #include "support/raster_fixtures.h"
 
+#include <QBuffer>
+#include <QImageReader>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
@@ -136,7 +138,9 @@ private Q_SLOTS:
     void rowsArriveTopFirstAndOnlyReadyRowsShow();
     void jpegStructure_data();
     void jpegStructure();
-    void uprightJpegIsDecodedWhole();
+    void progressiveShowsCoarseThenRefines();
+    void turnedJpegStreams_data();
+    void turnedJpegStreams();
     void pendingRowsNeverWriteIntoACopy();
     void pendingRowsWithoutPixelsAreNoPicture();
 
@@ -319,13 +323,74 @@ void TestStreaming::jpegStructure()
     QCOMPARE(testing::raisedError([&] { LoadPicture(path).image(); }), error);
 }
 
-void TestStreaming::uprightJpegIsDecodedWhole()
+void TestStreaming::progressiveShowsCoarseThenRefines()
 {
-    const QImage wide = testing::gradientImage(300, 100);
+    const QImage photo = testing::gradientImage(300, 900);
     const Picture picture = LoadPicture(
-        write(u"turned.jpg"_qs, testing::jpegWithOrientation(wide, 6)));
+        write(u"progressive.jpg"_qs, encodeJpeg(photo, Jpeg::Progressive)));
+    // The coarse pass's top rows come first; nothing is final yet.
+    QCOMPARE(picture.rowsReady(), 256);
+    QVERIFY(!picture.isComplete());
+    QCOMPARE(picture.refinedRows(), 0);
+    int refined = 0;
+    int steps = 0;
+    while (picture.decodeMore(64)) {
+        QVERIFY(picture.refinedRows() >= refined);
+        refined = picture.refinedRows();
+        ++steps;
+    }
+    // The coarse pass, the scans and the final pass each took several steps.
+    QVERIFY2(steps > 3 * 900 / 64, qPrintable(QString::number(steps)));
     QVERIFY(picture.isComplete());
-    QCOMPARE(picture.pixelSize(96, 96), QSize(100, 300));
+    QCOMPARE(picture.refinedRows(), 900);
+    // The same coefficients coded in one scan give the same pixels.
+    const QImage baseline = raster::decodeJpeg(encodeJpeg(photo, Jpeg::Baseline));
+    QCOMPARE(testing::pixelDifference(picture.image(), baseline), QString());
+}
+
+void TestStreaming::turnedJpegStreams_data()
+{
+    QTest::addColumn<int>("orientation");
+    QTest::addColumn<QSize>("stored");
+    for (int orientation = 2; orientation <= 8; ++orientation) {
+        QTest::addRow("%d, larger than the first view", orientation)
+            << orientation << QSize(700, 610);
+        QTest::addRow("%d, narrow", orientation) << orientation << QSize(61, 1100);
+    }
+    QTest::newRow("6, smaller than the first view") << 6 << QSize(90, 70);
+    QTest::newRow("8, odd size") << 8 << QSize(333, 517);
+}
+
+void TestStreaming::turnedJpegStreams()
+{
+    QFETCH(int, orientation);
+    QFETCH(QSize, stored);
+    const QByteArray bytes = testing::jpegWithOrientation(
+        testing::gradientImage(stored.width(), stored.height()), orientation);
+    // Qt's reader, which decodes the whole picture and turns it.
+    QByteArray copy = bytes;
+    QBuffer buffer(&copy);
+    QImageReader reader(&buffer, "jpeg");
+    reader.setAutoTransform(true);
+    const QImage expected = reader.read().convertToFormat(QImage::Format_RGB32);
+    QVERIFY(!expected.isNull());
+
+    const Picture picture = LoadPicture(write(u"turned.jpg"_qs, bytes));
+    QCOMPARE(picture.pixelSize(96, 96), expected.size());
+    // Before anything else is decoded, the shown top-left corner is there, and right.
+    const QRect firstView = QRect(0, 0, 512, 256) & expected.rect();
+    QVERIFY(picture.readyRegion().contains(firstView));
+    QCOMPARE(picture.isComplete(), firstView == expected.rect() && orientation <= 2);
+    QImage canvas(expected.size(), QImage::Format_RGB32);
+    canvas.fill(Qt::magenta);
+    {
+        QPainter painter(&canvas);
+        picture.paintExposed(painter, canvas.rect());
+    }
+    QCOMPARE(testing::pixelDifference(canvas.copy(firstView), expected.copy(firstView)), QString());
+    // Then all of it, the same pixels as Qt's.
+    QCOMPARE(testing::pixelDifference(picture.image(), expected), QString());
+    QCOMPARE(picture.readyRegion(), QRegion(expected.rect()));
 }
 
 void TestStreaming::pendingRowsNeverWriteIntoACopy()
