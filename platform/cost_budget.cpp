@@ -19,7 +19,15 @@ qint64 clampTo(qint64 value, qint64 limit)
 
 CostBudget::CostBudget(qint64 fileBytes)
     : m_workAllowed(WorkFloor + WorkPerFileByte * clampTo(fileBytes, MaxCountedBytes))
+    , m_workingMemoryLeft(WorkingMemoryPerFileByte * clampTo(fileBytes, MaxCountedBytes))
 {
+}
+
+void CostBudget::allowWorkingMemory(qint64 bytes)
+{
+    const qint64 granted = clampTo(bytes, m_workingMemoryLeft);
+    m_workingMemoryLeft -= granted;
+    m_memoryAllowed += granted;
 }
 
 void CostBudget::allowPicture(qint64 pixels)

@@ -19,6 +19,8 @@ public:
     static constexpr qint64 WorkFloor = 64LL << 20;
     /// Memory allowed beside the picture's own pixels (4 bytes each).
     static constexpr qint64 MemoryFloor = 256LL << 20;
+    /// Working memory a decoder's library may need beyond that, per byte of file, in sum.
+    static constexpr qint64 WorkingMemoryPerFileByte = 32;
 
     /// A budget for a file of `fileBytes` bytes, before its picture's size is known.
     explicit CostBudget(qint64 fileBytes);
@@ -26,6 +28,11 @@ public:
     /// Grows the work and memory allowed by what a picture of `pixels` own pixels justifies;
     /// called once, when the size is known. Sizes beyond reason are not counted.
     void allowPicture(qint64 pixels);
+
+    /// Grows the memory allowed by `bytes` of working memory that decoding the picture needs
+    /// beside its pixels (a progressive JPEG's coefficients, say), as far as the file's size
+    /// justifies: WorkingMemoryPerFileByte per byte, in sum over all calls.
+    void allowWorkingMemory(qint64 bytes);
 
     /// Charges `units` of work; false, and spent() from then on, when the work allowed is
     /// spent. A negative charge is a fault of the caller and fails.
@@ -48,6 +55,7 @@ private:
     qint64 m_work = 0;
     qint64 m_memoryAllowed = MemoryFloor;
     qint64 m_held = 0;
+    qint64 m_workingMemoryLeft;
     bool m_pictureAllowed = false;
     bool m_spent = false;
 };

@@ -149,8 +149,8 @@ class EmfPlayer {
 public:
     EmfPlayer(GdiCanvas& canvas, EmfPlusPlayer* plus)
         : m_canvas(canvas)
-        , m_objects(canvas.budget())
         , m_plus(plus)
+        , m_objects(canvas.budget())
     {
     }
     void play(QByteArrayView records);

@@ -197,6 +197,7 @@ public:
     bool holdWorkingMemory()
     {
         const qint64 coefficients = coefficientBytes(m_cinfo);
+        m_budget.allowWorkingMemory(coefficients);
         const qint64 left = m_budget.memoryAllowed() - m_budget.memoryHeld();
         if (!m_budget.hold(coefficients))
             return false;

@@ -17,6 +17,8 @@ private Q_SLOTS:
     void pictureIsAllowedOnce();
     void memoryIsHeldAndReleased();
     void hugeSizesDoNotOverflow();
+    void workingMemoryFollowsTheFileSize_data();
+    void workingMemoryFollowsTheFileSize();
 };
 
 void TestCostBudget::workAllowed_data()
@@ -25,10 +27,13 @@ void TestCostBudget::workAllowed_data()
     QTest::addColumn<qint64>("pixels"); // -1: not known yet
     QTest::addColumn<qint64>("expected");
     QTest::newRow("an empty file") << qint64(0) << qint64(-1) << qint64(64) * 1024 * 1024;
-    QTest::newRow("a kilobyte") << qint64(1024) << qint64(-1) << qint64(64) * 1024 * 1024 + 256 * 1024;
+    QTest::newRow("a kilobyte") << qint64(1024) << qint64(-1)
+                                << qint64(64) * 1024 * 1024 + 256 * 1024;
     QTest::newRow("a megabyte of a 1024 x 768 picture")
-        << qint64(1 << 20) << qint64(1024 * 768) << (qint64(64) << 20) + (qint64(256) << 20) + 64 * 1024 * 768;
-    QTest::newRow("a negative size counts as none") << qint64(-5) << qint64(-7) << qint64(64) * 1024 * 1024;
+        << qint64(1 << 20) << qint64(1024 * 768)
+        << (qint64(64) << 20) + (qint64(256) << 20) + 64 * 1024 * 768;
+    QTest::newRow("a negative size counts as none")
+        << qint64(-5) << qint64(-7) << qint64(64) * 1024 * 1024;
 }
 
 void TestCostBudget::workAllowed()
@@ -84,6 +89,32 @@ void TestCostBudget::hugeSizesDoNotOverflow()
     QVERIFY(budget.workLeft() > 0);
     QVERIFY(budget.memoryAllowed() > 0);
     QVERIFY(!budget.charge(std::numeric_limits<qint64>::max()));
+}
+
+void TestCostBudget::workingMemoryFollowsTheFileSize_data()
+{
+    QTest::addColumn<qint64>("fileBytes");
+    QTest::addColumn<QList<qint64>>("asked"); // working memory asked for, call by call
+    QTest::addColumn<qint64>("granted");      // memory allowed beyond the floor afterwards
+    const qint64 mb = 1 << 20;
+    // A 23 MB progressive photo of 108 MP needs 324 MB of coefficients: all granted.
+    QTest::newRow("a large photo") << 23 * mb << QList<qint64>{324 * mb} << 324 * mb;
+    // 328 KB claiming 16384 x 16384: at most 32 bytes per byte of file.
+    QTest::newRow("a small file claiming much")
+        << qint64(328 * 1024) << QList<qint64>{1536 * mb} << qint64(32 * 328 * 1024);
+    QTest::newRow("in sum over calls") << mb << QList<qint64>{20 * mb, 20 * mb} << 32 * mb;
+    QTest::newRow("negative asks nothing") << mb << QList<qint64>{-5} << qint64(0);
+}
+
+void TestCostBudget::workingMemoryFollowsTheFileSize()
+{
+    QFETCH(qint64, fileBytes);
+    QFETCH(QList<qint64>, asked);
+    QFETCH(qint64, granted);
+    CostBudget budget(fileBytes);
+    for (const qint64 bytes : asked)
+        budget.allowWorkingMemory(bytes);
+    QCOMPARE(budget.memoryAllowed() - CostBudget::MemoryFloor, granted);
 }
 
 QTEST_APPLESS_MAIN(TestCostBudget)
