@@ -228,26 +228,21 @@ EmfPlusPlayer::EmfPlusPlayer(QPainter& painter, const QRectF& target,
     , m_painterBase(painter.transform())
     , m_budget(budget)
 {
-    if (const QPaintDevice* device = painter.device()) {
+    if (const QPaintDevice* device = painter.device())
         m_hairline = std::max(1.0, device->logicalDpiX() / 96.0);
-        const double ratio = device->devicePixelRatio();
-        m_deviceBounds = QRectF(0, 0, device->width() * ratio, device->height() * ratio)
-            & painter.deviceTransform().mapRect(target);
-    }
-    const QPaintEngine* engine = painter.paintEngine();
-    m_chargeArea = engine && engine->type() == QPaintEngine::Raster;
+    m_deviceBounds = reachableDeviceBounds(painter, target);
+    m_chargeArea = drawingSpendsPixels(painter);
 }
 
-bool EmfPlusPlayer::affordArea(const QRectF& bounds, double grow, qint64 times)
+bool EmfPlusPlayer::affordArea(const QRectF& bounds, qint64 times)
 {
     if (!m_chargeArea)
         return !m_budget.spent();
     const QRectF device = m_painter.deviceTransform().mapRect(bounds);
-    if (!std::isfinite(device.width()) || !std::isfinite(device.height()) || !std::isfinite(grow))
+    if (!std::isfinite(device.width()) || !std::isfinite(device.height()))
         return false;
-    const QRectF touched = device.adjusted(-grow, -grow, grow, grow) & m_deviceBounds;
-    const double area = touched.isEmpty() ? 0 : touched.width() * touched.height();
-    return m_budget.charge(qint64(area) * std::max<qint64>(times, 1));
+    return m_budget.charge(qint64(touchedArea(device, m_deviceBounds, -1, 0))
+                           * std::max<qint64>(times, 1));
 }
 
 bool EmfPlusPlayer::affordStroke(const QPainterPath& path, double width)
@@ -256,17 +251,11 @@ bool EmfPlusPlayer::affordStroke(const QPainterPath& path, double width)
         return !m_budget.spent();
     const QTransform& device = m_painter.deviceTransform();
     const double length = deviceOutlineLength(path, device, m_deviceBounds);
-    const double grow = width / 2 + 1;
-    const QRectF touched = device.mapRect(path.controlPointRect())
-                               .adjusted(-grow, -grow, grow, grow)
-        & m_deviceBounds;
-    if (!std::isfinite(length) || !std::isfinite(grow) || !std::isfinite(touched.width())
-        || !std::isfinite(touched.height()))
+    const QRectF bounds = device.mapRect(path.controlPointRect());
+    if (!std::isfinite(length) || !std::isfinite(width) || !std::isfinite(bounds.width())
+        || !std::isfinite(bounds.height()))
         return false;
-    const double area = touched.isEmpty()
-        ? 0
-        : std::min(touched.width() * touched.height(), (length + 4 * grow) * (width + 2));
-    return m_budget.charge(qint64(area));
+    return m_budget.charge(qint64(touchedArea(bounds, m_deviceBounds, width, length)));
 }
 
 EmfPlusPlayer::~EmfPlusPlayer() = default;
@@ -1144,7 +1133,7 @@ void EmfPlusPlayer::fill(const QPainterPath& shape, const EmfPlusBrush& brush)
     if (!prepare())
         return;
     const QPainterPath path = withinReach(shape, m_painter.deviceTransform(), m_deviceBounds);
-    if (!affordArea(path.controlPointRect(), 1,
+    if (!affordArea(path.controlPointRect(),
                     brush.type == EmfPlusBrush::PathGradient ? PathGradientSteps / 2 : 1))
         return;
     // The rasteriser walks the outline as well as covering the area.

@@ -88,10 +88,9 @@ private:
     /// `length` in `unit`s as a length in world units.
     double worldLength(double length, quint32 unit, bool horizontal) const;
     bool prepare();
-    /// Charges the device pixels a drawing within `bounds` (the painter's coordinates, grown
-    /// by `grow` device pixels) may touch, `times` over, where pixels are what drawing spends;
-    /// false once the budget is spent.
-    bool affordArea(const QRectF& bounds, double grow = 1, qint64 times = 1);
+    /// Charges the device pixels a fill within `bounds` (the painter's coordinates) may touch,
+    /// `times` over, where pixels are what drawing spends; false once the budget is spent.
+    bool affordArea(const QRectF& bounds, qint64 times = 1);
     /// The same for a stroke of `path` `width` device pixels wide: at most its length times
     /// its width.
     bool affordStroke(const QPainterPath& path, double width);

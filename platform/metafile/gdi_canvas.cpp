@@ -32,14 +32,10 @@ GdiCanvas::GdiCanvas(QPainter& painter, const QRectF& target, const DeviceMappin
     , m_device(mapping)
     , m_painterBase(painter.transform())
 {
-    if (const QPaintDevice* device = painter.device()) {
+    if (const QPaintDevice* device = painter.device())
         m_hairline = std::max(1.0, device->logicalDpiX() / 96.0);
-        const double ratio = device->devicePixelRatio();
-        m_deviceBounds = QRectF(0, 0, device->width() * ratio, device->height() * ratio)
-            & painter.deviceTransform().mapRect(target);
-    }
-    const QPaintEngine* engine = painter.paintEngine();
-    m_chargeArea = engine && engine->type() == QPaintEngine::Raster;
+    m_deviceBounds = reachableDeviceBounds(painter, target);
+    m_chargeArea = drawingSpendsPixels(painter);
     m_clipBounds = m_deviceBounds;
     m_painter.setRenderHint(QPainter::Antialiasing);
     m_painter.setRenderHint(QPainter::TextAntialiasing);
@@ -83,17 +79,8 @@ bool GdiCanvas::affordDrawing(const QRectF& bounds, qint64 elements, double penW
     const QRectF device = m_painter.deviceTransform().mapRect(bounds);
     if (!saneRect(device))
         return false;
-    double area = 0;
-    if (m_chargeArea) {
-        const double grow = std::max(penWidth, 0.0) / 2 + 1;
-        const QRectF touched = device.adjusted(-grow, -grow, grow, grow) & m_clipBounds;
-        if (!touched.isEmpty()) {
-            area = touched.width() * touched.height();
-            // A stroke touches its length times its width at most.
-            if (penWidth >= 0)
-                area = std::min(area, (strokeLength + 4 * grow) * (penWidth + 2));
-        }
-    }
+    const double area = m_chargeArea ? touchedArea(device, m_clipBounds, penWidth, strokeLength)
+                                     : 0;
     const qint64 clipLines = (m_dc.clip || m_dc.metaClip) && m_chargeArea
         ? qint64(std::max(0.0, m_clipBounds.height()))
         : 0;

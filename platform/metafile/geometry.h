@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QPaintDevice>
+#include <QPaintEngine>
+#include <QPainter>
 #include <QPainterPath>
 #include <QRectF>
 #include <QTransform>
@@ -70,6 +73,42 @@ inline double deviceOutlineLength(const QPainterPath& path, const QTransform& de
         last = p;
     }
     return length;
+}
+
+/// The device pixels that drawing onto `painter` into `target` (painter coordinates) can
+/// reach: the target on the device, within the device.
+inline QRectF reachableDeviceBounds(const QPainter& painter, const QRectF& target)
+{
+    const QPaintDevice* device = painter.device();
+    if (!device)
+        return {};
+    const double ratio = device->devicePixelRatio();
+    return QRectF(0, 0, device->width() * ratio, device->height() * ratio)
+        & painter.deviceTransform().mapRect(target);
+}
+
+/// True when what drawing onto `painter` costs grows with the pixels it covers (a raster
+/// device); on vector devices (PDF, printers) it does not.
+inline bool drawingSpendsPixels(const QPainter& painter)
+{
+    const QPaintEngine* engine = painter.paintEngine();
+    return engine && engine->type() == QPaintEngine::Raster;
+}
+
+/// The device pixels a drawing with device bounds `device` may touch within `within`: for a
+/// fill (`penWidth` < 0) its bounds grown by a pixel, for a stroke its bounds grown by half
+/// the pen's width but at most its `length` times its width.
+inline double touchedArea(const QRectF& device, const QRectF& within, double penWidth,
+                          double length)
+{
+    const double grow = std::max(penWidth, 0.0) / 2 + 1;
+    const QRectF touched = device.adjusted(-grow, -grow, grow, grow) & within;
+    if (touched.isEmpty())
+        return 0;
+    double area = touched.width() * touched.height();
+    if (penWidth >= 0)
+        area = std::min(area, (length + 4 * grow) * (penWidth + 2));
+    return area;
 }
 
 /// `path` (in the coordinates `device` maps to device pixels) cut to `within`, the device
